@@ -1,0 +1,217 @@
+#include "number_text.h"
+
+#include "plugin/parameter_fields.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace parlino {
+namespace {
+
+constexpr std::size_t maximumSignificantDigits = 18;
+// Exponents are saturated here; 10^±100000 is far outside every range a
+// caller converts to, so saturating changes no result.
+constexpr std::int64_t exponentLimit = 100000;
+
+// 10^k is exact in a 64-bit mantissa up to k = 27 (5^27 < 2^64).
+constexpr std::size_t exactPowerCount = 28;
+constexpr std::array<long double, exactPowerCount> exactPowersOfTen = [] {
+    std::array<long double, exactPowerCount> powers{};
+    long double power = 1;
+    for (auto &entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isExponentMark(char c) { return c == 'E' || c == 'e' || c == 'D' || c == 'd'; }
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+long double scaleByPowerOfTen(long double value, std::int64_t exponent) {
+    const auto magnitude = static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent);
+    // One correctly rounded operation where the power is exact.
+    const long double power = magnitude < exactPowerCount
+                                  ? exactPowersOfTen[magnitude]
+                                  : std::pow(10.0L, static_cast<long double>(magnitude));
+    return exponent < 0 ? value / power : value * power;
+}
+
+enum class TypeMark { none, integer, longInteger, longLong, unsignedValue };
+
+// Text after the "&".
+long double parseRadixNumber(std::string_view text) {
+    std::size_t at = 0;
+    unsigned radix = 8;
+    if (at < text.size()) {
+        switch (text[at]) {
+        case 'H': case 'h': radix = 16; ++at; break;
+        case 'B': case 'b': radix = 2; ++at; break;
+        case 'O': case 'o': case 'Q': case 'q': radix = 8; ++at; break;
+        default: break; // plain "&": octal, the character is not consumed
+        }
+    }
+    std::uint64_t value = 0;
+    bool anyDigit = false, tooWide = false, leadingZero = false;
+    for (; at < text.size(); ++at) {
+        const int digit = digitValue(text[at]);
+        if (digit < 0 || static_cast<unsigned>(digit) >= radix)
+            break;
+        if (!anyDigit)
+            leadingZero = digit == 0;
+        anyDigit = true;
+        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / radix)
+            tooWide = true;
+        else
+            value = value * radix + static_cast<unsigned>(digit);
+    }
+    if (!anyDigit || tooWide)
+        return 0;
+
+    auto mark = TypeMark::none;
+    const auto rest = text.substr(at);
+    if (rest.starts_with("&&"))
+        mark = TypeMark::longLong;
+    else if (rest.starts_with('&'))
+        mark = TypeMark::longInteger;
+    else if (rest.starts_with('%'))
+        mark = TypeMark::integer;
+    else if (rest.starts_with('?'))
+        mark = TypeMark::unsignedValue;
+
+    if (mark == TypeMark::unsignedValue)
+        return (value >> 63) != 0 ? 0.0L : static_cast<long double>(value);
+    if (value < (std::uint64_t{1} << 32) && !leadingZero && mark != TypeMark::longLong) {
+        if (value >= 0x10000)
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+        if (mark != TypeMark::longInteger)
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+    }
+    return static_cast<long double>(static_cast<std::int64_t>(value));
+}
+
+long double parseDecimalNumber(std::string_view text) {
+    std::size_t at = 0;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+
+    std::uint64_t mantissa = 0;
+    std::size_t significantDigits = 0;
+    std::int64_t exponent = 0;
+    bool anyDigit = false;
+    const auto takeDigit = [&](char c, bool afterPoint) {
+        anyDigit = true;
+        if (significantDigits == maximumSignificantDigits) {
+            if (!afterPoint && exponent < exponentLimit)
+                ++exponent; // an unused digit before the point still scales
+            return;
+        }
+        if (mantissa == 0 && c == '0') {
+            if (afterPoint)
+                --exponent;
+            return; // leading zeros are not significant
+        }
+        mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+        ++significantDigits;
+        if (afterPoint)
+            --exponent;
+    };
+    for (; at < text.size() && isDecimalDigit(text[at]); ++at)
+        takeDigit(text[at], false);
+    if (at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && isDecimalDigit(text[at]); ++at)
+            takeDigit(text[at], true);
+    if (!anyDigit)
+        return 0;
+
+    if (at < text.size() && isExponentMark(text[at])) {
+        std::size_t exponentAt = at + 1;
+        bool exponentNegative = false;
+        if (exponentAt < text.size() && (text[exponentAt] == '+' || text[exponentAt] == '-'))
+            exponentNegative = text[exponentAt++] == '-';
+        std::int64_t written = 0;
+        for (; exponentAt < text.size() && isDecimalDigit(text[exponentAt]); ++exponentAt)
+            written = std::min(written * 10 + (text[exponentAt] - '0'), exponentLimit);
+        exponent += exponentNegative ? -written : written;
+    }
+
+    long double value = mantissa == 0 ? 0.0L : scaleByPowerOfTen(mantissa, exponent);
+    return negative ? -value : value;
+}
+
+} // namespace
+
+long double parseNumber(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n'))
+        ++at;
+    if (at < text.size() && text[at] == '&')
+        return parseRadixNumber(text.substr(at + 1));
+    return parseDecimalNumber(text.substr(at));
+}
+
+long double roundTiesToEven(long double value) {
+    const long double below = std::floor(value);
+    const long double fraction = value - below;
+    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(below, 2.0L) != 0))
+        return below + 1;
+    return below;
+}
+
+std::int32_t portFromNumber(long double value) {
+    const long double rounded = roundTiesToEven(value);
+    if (!(rounded >= -2147483648.0L && rounded <= 2147483647.0L))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::uint8_t octetFromNumber(long double value) {
+    const long double rounded = roundTiesToEven(value);
+    constexpr long double twoToThe63 = 9223372036854775808.0L;
+    if (!(rounded >= -twoToThe63 && rounded < twoToThe63))
+        return 0;
+    return static_cast<std::uint8_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded)));
+}
+
+Ipv4Address textToAddress(std::string_view text) {
+    std::array<std::uint8_t, 4> octets{};
+    for (std::int32_t field = 1; field <= 4; ++field)
+        octets[field - 1] = octetFromNumber(parseNumber(parameterField(text, ".", field)));
+    Ipv4Address address;
+    std::memcpy(&address, octets.data(), sizeof address);
+    return address;
+}
+
+std::string addressToText(Ipv4Address address) {
+    std::array<std::uint8_t, 4> octets;
+    std::memcpy(octets.data(), &address, sizeof address);
+    char text[16];
+    char *out = text;
+    for (std::size_t i = 0; i < octets.size(); ++i) {
+        if (i != 0)
+            *out++ = '.';
+        const unsigned octet = octets[i];
+        if (octet >= 100)
+            *out++ = static_cast<char>('0' + octet / 100);
+        if (octet >= 10)
+            *out++ = static_cast<char>('0' + octet / 10 % 10);
+        *out++ = static_cast<char>('0' + octet % 10);
+    }
+    return std::string(text, out);
+}
+
+} // namespace parlino

@@ -1,0 +1,37 @@
+// Running and editing an action by its catalogue number.
+#include "parlino.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using ActionFunction = int32_t(PARLINO_CALL *)(const char *parameter);
+
+constexpr std::array<ActionFunction, 5> actionByNumber{
+    QV_CHAT_MY_IP, QV_CHAT_OPEN_PORT, QV_CHAT_SEND_TXT, QV_CHAT_RCV_TXT, QV_CHAT_CLOSE_PORT,
+};
+
+} // namespace
+
+extern "C" {
+
+int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter) {
+    if (action < 1 || action > static_cast<int32_t>(actionByNumber.size()))
+        return 0;
+    const char *text = parameter != nullptr ? *parameter : nullptr;
+    try {
+        // The action works on its own copy, so the host's text is never touched
+        // and may even change while the action waits on the network.
+        const std::string copy = text != nullptr ? std::string(text) : std::string();
+        actionByNumber[static_cast<std::size_t>(action - 1)](copy.empty() ? nullptr : copy.c_str());
+    } catch (...) {
+        // No memory for the copy: the action does not run.
+    }
+    return 1;
+}
+
+int32_t PARLINO_CALL nbEditAction(int32_t action, intptr_t) { return action >= 1 && action <= 10; }
+
+} // extern "C"

@@ -1,0 +1,101 @@
+/*
+ * parlino.h - the host interface of the Parlino chat module.
+ *
+ * A host loads the module (Parlino.dll on 32-bit Windows, Parlino.so on
+ * Linux), calls nbRegisterPlugIn once, optionally nbInitPlugIn for its
+ * title texts, and then runs actions with nbExecAction. Every entry point is
+ * synchronous and runs on the calling thread. No entry point throws or
+ * reports an error; actions report through host variables and message boxes.
+ *
+ * Export names: on 32-bit Windows the seven nb* entry points are exported
+ * with stdcall decoration (_nbExecAction@8, ...), the six QV_CHAT_* functions
+ * under their plain names. On Linux all thirteen use their plain C names.
+ */
+#ifndef PARLINO_H
+#define PARLINO_H
+
+#include <stdint.h>
+
+/* Callee removes its arguments on 32-bit Windows; empty everywhere else. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define PARLINO_CALL __stdcall
+#else
+#define PARLINO_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Registers one action with the host. The three texts are valid only for the
+ * duration of the call: a host that keeps them copies them. parameterCount
+ * and parameterCountAgain carry the same value. The result is ignored. */
+typedef int32_t(PARLINO_CALL *ParlinoRegisterActionProc)(int32_t number, const char *name,
+                                                          const char *description,
+                                                          const char *parameterType,
+                                                          uint32_t parameterCount,
+                                                          uint32_t parameterCountAgain);
+
+/* Sets a host variable. Both texts are valid only for the duration of the
+ * call; an empty value arrives as a null pointer. The result is ignored. */
+typedef int32_t(PARLINO_CALL *ParlinoSetVariableProc)(const char *name, const char *value);
+
+/* Stores the two callbacks (null ones are never called) and registers the
+ * five actions, numbers 1 to 5 in order, through registerAction before it
+ * returns. A later call replaces the callbacks and registers again.
+ * hostArg2 and hostArg3 are stored and never read. Call it before any action. */
+void PARLINO_CALL nbRegisterPlugIn(ParlinoRegisterActionProc registerAction, intptr_t hostArg2,
+                                   intptr_t hostArg3, ParlinoSetVariableProc setVariable);
+
+/* Hands the title, the author line and the description to the host, each as a
+ * zero-terminated block stored in the slot whose address is given. Each slot
+ * must hold null or a block from an earlier call, which is released first.
+ * The host owns the blocks afterwards and releases them with GlobalFree on
+ * Windows and free() on Linux. A null slot address is skipped. initArg1 is
+ * stored and never read. */
+void PARLINO_CALL nbInitPlugIn(intptr_t initArg1, char **titleSlot, char **authorSlot,
+                               char **descriptionSlot);
+
+/* Store their value and do nothing else. */
+void PARLINO_CALL nbRegisterInterfaceAccess(intptr_t interfaceAccess);
+void PARLINO_CALL nbRegisterScriptProcessor(intptr_t scriptProcessor);
+
+/* Has no effect for any arguments. */
+void PARLINO_CALL nbMessage(int32_t message, intptr_t value);
+
+/* Returns 1 for action numbers 1 to 10 and 0 otherwise; changes nothing and
+ * never reads `unused`. */
+int32_t PARLINO_CALL nbEditAction(int32_t action, intptr_t unused);
+
+/* Runs action `action` (1 my-IP, 2 open port, 3 send, 4 receive, 5 close)
+ * with a private copy of the text whose address is held in *parameter; a
+ * null *parameter, or a null parameter, means the empty text. Neither the
+ * variable nor the text is written. Returns 1 once the action has finished,
+ * whatever its outcome, and 0 at once for any other number. */
+int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter);
+
+/* The actions as direct calls. Each takes a zero-terminated parameter text
+ * (null = empty) and returns 0. Fields are separated by "|".
+ *   QV_CHAT_MY_IP       sets qv_chat_my_ip to the local IPv4 address.
+ *   QV_CHAT_OPEN_PORT   "port": opens the chat port, closing any earlier one,
+ *                       and sets qv_chat_open_port_status to Ok or Error.
+ *   QV_CHAT_SEND_TXT    "address|port|text": sends text as one datagram
+ *                       (the local time when text is blank).
+ *   QV_CHAT_RCV_TXT     waits up to 1.024 s for one datagram and sets
+ *                       qv_chat_text to it (empty when none came).
+ *   QV_CHAT_CLOSE_PORT  closes the chat port.
+ *   QV_CHAT_MYIP        does nothing.
+ * Threads: a send and a receive may run at once on an open chat port; open and
+ * close must run with no other action in progress. */
+int32_t PARLINO_CALL QV_CHAT_MY_IP(const char *parameter);
+int32_t PARLINO_CALL QV_CHAT_OPEN_PORT(const char *parameter);
+int32_t PARLINO_CALL QV_CHAT_SEND_TXT(const char *parameter);
+int32_t PARLINO_CALL QV_CHAT_RCV_TXT(const char *parameter);
+int32_t PARLINO_CALL QV_CHAT_CLOSE_PORT(const char *parameter);
+int32_t PARLINO_CALL QV_CHAT_MYIP(const char *parameter);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PARLINO_H */
