@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration and runs every suite.
+# Each stage is a script in scripts/test.d, run in name order; the first
+# stage that fails stops the run with its exit code.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+jobs=${PARLINO_JOBS:-$(nproc)}
+export PARLINO_JOBS=$jobs
+for stage in scripts/test.d/*.sh; do
+    echo "==== ${stage##*/}"
+    bash "$stage"
+done
+echo "==== all stages passed"
