@@ -231,6 +231,11 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
     return noError;
 }
 
+platform::SocketHandle endpointSocket(EndpointNumber number) {
+    const auto *endpoint = find(number);
+    return endpoint != nullptr ? endpoint->socketHandle : platform::invalidSocket;
+}
+
 std::uint8_t closeEndpoint(EndpointNumber number) {
     auto *endpoint = unlink(number);
     if (endpoint == nullptr)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "number_text.h"
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <string>
@@ -48,6 +49,9 @@ struct ReceivedDatagram {
 // Waits for one datagram from any sender. Errors: 52 no such endpoint,
 // 24 nothing arrived in time, 57/70 a socket call failed, 7 no memory.
 std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram);
+
+// The socket of an open endpoint, invalidSocket when the number is not open.
+platform::SocketHandle endpointSocket(EndpointNumber number);
 
 // Closes the endpoint; a number that is not open is ignored. Always 0.
 std::uint8_t closeEndpoint(EndpointNumber number);
