@@ -1,0 +1,53 @@
+// The field rule over any text and separator: the fields joined back with the
+// separator give the text, fieldCount counts them, no field holds the
+// separator, and field numbers outside 1..fieldCount give the empty text.
+#include "plugin/parameter_fields.h"
+#include "property.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    using parlino::fieldCount;
+    using parlino::parameterField;
+    if (size == 0)
+        return 0;
+    // First byte: separator length 0..3 taken from the bytes that follow.
+    const std::size_t separatorLength = std::min<std::size_t>(data[0] % 4, size - 1);
+    const std::string_view separator(reinterpret_cast<const char *>(data) + 1, separatorLength);
+    const std::string_view text(reinterpret_cast<const char *>(data) + 1 + separatorLength,
+                                size - 1 - separatorLength);
+
+    const std::int32_t count = fieldCount(text, separator);
+    PROPERTY(count >= 1);
+    PROPERTY(parameterField(text, separator, 0).empty());
+    PROPERTY(parameterField(text, separator, -1).empty());
+    PROPERTY(parameterField(text, separator, std::numeric_limits<std::int32_t>::min()).empty());
+    PROPERTY(parameterField(text, separator, count + 1).empty());
+    PROPERTY(parameterField(text, separator, std::numeric_limits<std::int32_t>::max()).empty() ||
+             count == std::numeric_limits<std::int32_t>::max());
+    if (separator.empty()) {
+        PROPERTY(count == 1);
+        PROPERTY(parameterField(text, separator, 1) == text);
+        return 0;
+    }
+
+    // Walk the fields by their positions: each field is a view into the text,
+    // so consecutive fields must be exactly one separator apart.
+    std::string joined;
+    std::size_t expectedStart = 0;
+    for (std::int32_t n = 1; n <= count; ++n) {
+        const auto field = parameterField(text, separator, n);
+        PROPERTY(field.find(separator) == std::string_view::npos);
+        if (!field.empty())
+            PROPERTY(static_cast<std::size_t>(field.data() - text.data()) == expectedStart);
+        expectedStart += field.size() + separator.size();
+        if (n > 1)
+            joined += separator;
+        joined += field;
+    }
+    PROPERTY(joined == text);
+    return 0;
+}

@@ -1,0 +1,67 @@
+// parseNumber over any bytes: never NaN, blind to leading white space and to
+// what follows the number, symmetric in its sign, exact for short integers,
+// and always convertible to a port and an octet without undefined behaviour.
+#include "chat/number_text.h"
+#include "property.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace {
+
+bool sameNumber(long double a, long double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+bool startsWithDigitOrPoint(std::string_view text) {
+    return !text.empty() && ((text[0] >= '0' && text[0] <= '9') || text[0] == '.');
+}
+
+bool isShortInteger(std::string_view text) {
+    if (text.empty() || text.size() > 18)
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    using parlino::parseNumber;
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    const long double value = parseNumber(text);
+
+    PROPERTY(!std::isnan(value));
+    PROPERTY(sameNumber(parseNumber(" \t\n" + text), value));
+    // "|" can continue no number, so what follows it is never read.
+    PROPERTY(sameNumber(parseNumber(text + "|"), value));
+    PROPERTY(sameNumber(parseNumber(text + "|" + text), value));
+
+    const auto firstNonBlank = text.find_first_not_of(" \t\n");
+    const std::string_view rest =
+        firstNonBlank == std::string::npos ? std::string_view() : std::string_view(text).substr(firstNonBlank);
+    if (!rest.empty() && rest[0] == '&') {
+        // Radix numbers are whole and fit a 64-bit signed integer.
+        PROPERTY(std::floor(value) == value);
+        PROPERTY(value >= -9223372036854775808.0L && value < 9223372036854775808.0L);
+    }
+    if (startsWithDigitOrPoint(rest)) {
+        PROPERTY(sameNumber(parseNumber("-" + std::string(rest)), -value));
+        PROPERTY(sameNumber(parseNumber("+" + std::string(rest)), value));
+        PROPERTY(value >= 0);
+    }
+    if (isShortInteger(text))
+        PROPERTY(value == static_cast<long double>(std::stoull(text)));
+
+    // Both conversions are total: UBSan reports any cast out of range.
+    const std::int32_t port = parlino::portFromNumber(value);
+    const long double rounded = parlino::roundTiesToEven(value);
+    if (rounded >= -2147483648.0L && rounded <= 2147483647.0L)
+        PROPERTY(port == static_cast<std::int32_t>(rounded));
+    else
+        PROPERTY(port == INT32_MIN);
+    static_cast<void>(parlino::octetFromNumber(value));
+    return 0;
+}

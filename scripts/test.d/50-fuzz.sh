@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Each libFuzzer target for PARLINO_FUZZ_SECONDS (60 by default) over its seed
+# corpus and the regression inputs kept in fuzz/corpus/<target>. A crash, a
+# leak or a broken property fails the stage; the input that caused it is left
+# in build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
+set -euo pipefail
+seconds=${PARLINO_FUZZ_SECONDS:-60}
+cmake --preset fuzz
+cmake --build --preset fuzz -j "${PARLINO_JOBS:-2}"
+
+out=build/fuzz
+mkdir -p "$out/findings"
+report="$out/fuzz-report.txt"
+: >"$report"
+status=0
+for target in parse_number address_text parameter_fields error_texts exec_action; do
+    work="$out/work-corpus/$target"
+    mkdir -p "$work"
+    log="$out/$target.log"
+    if "$out/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$out/findings/$target-" \
+        "$work" "fuzz/corpus/$target" >"$log" 2>&1; then
+        result=passed
+    else
+        result=FAILED
+        status=1
+        tail -n 40 "$log"
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    printf '%-18s %s executions in %ss, %s\n' "$target" "${runs:-?}" "$seconds" "$result" | tee -a "$report"
+done
+exit "$status"
