@@ -1,0 +1,177 @@
+// Several threads use the endpoint layer at once, each with endpoints of its
+// own, while they race for numbers and for the table. Built with
+// ThreadSanitizer (preset linux-tsan) it shows the lock words guard the
+// table and the number counter; in every build it checks that no number is
+// handed out twice and that a contended open has exactly one winner.
+#include "chat/endpoint.h"
+#include "support/loopback_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace parlino {
+namespace {
+
+constexpr int threadCount = 4;
+// Fewer hand-outs in all than numbers exist, so the counter never wraps and
+// every number handed out during the test must be new.
+constexpr int cyclesPerThread = 1500;
+
+// Counts threads in and lets them go together; no time limit, since every
+// thread reaches it.
+class StartLine {
+  public:
+    explicit StartLine(int threads) : threads_(threads) {}
+    void arriveAndWait() {
+        const int generation = generation_.load(std::memory_order_acquire);
+        if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == threads_) {
+            arrived_.store(0, std::memory_order_relaxed);
+            generation_.fetch_add(1, std::memory_order_acq_rel);
+            return;
+        }
+        while (generation_.load(std::memory_order_acquire) == generation)
+            std::this_thread::yield();
+    }
+
+  private:
+    const int threads_;
+    std::atomic<int> arrived_{0};
+    std::atomic<int> generation_{0};
+};
+
+struct ThreadRecord {
+    std::vector<EndpointNumber> numbersHandedOut;
+    std::vector<std::string> failures;
+};
+
+// Opens two endpoints of its own, sends from one to the other, receives what
+// is already queued and closes both.
+void chatCycles(int thread, ThreadRecord &record) {
+    for (int cycle = 0; cycle < cyclesPerThread; ++cycle) {
+        const EndpointNumber receiver = nextFreeEndpointNumber();
+        const EndpointNumber sender = nextFreeEndpointNumber();
+        record.numbersHandedOut.push_back(receiver);
+        record.numbersHandedOut.push_back(sender);
+        if (openEndpoint(receiver, 0, chatTimeout) != 0 || openEndpoint(sender, unboundPort, 0) != 0) {
+            record.failures.push_back("open failed in cycle " + std::to_string(cycle));
+            closeEndpoint(receiver);
+            closeEndpoint(sender);
+            continue;
+        }
+        std::uint16_t networkPort = 0;
+        platform::localPort(endpointSocket(receiver), networkPort);
+        const std::uint16_t port = static_cast<std::uint16_t>((networkPort & 0xFF) << 8 | networkPort >> 8);
+        const std::string line = "thread " + std::to_string(thread) + " cycle " + std::to_string(cycle);
+        ReceivedDatagram datagram;
+        if (sendDatagram(sender, testing::loopback, port, line) != 0)
+            record.failures.push_back("send failed: " + line);
+        else if (receiveDatagram(receiver, datagram) != 0 || datagram.text != line)
+            record.failures.push_back("received '" + datagram.text + "' for '" + line + "'");
+        closeEndpoint(sender);
+        closeEndpoint(receiver);
+    }
+}
+
+TEST(EndpointStress, ThreadsOpenSendReceiveAndCloseTheirOwnEndpoints) {
+    std::vector<ThreadRecord> records(threadCount);
+    StartLine start(threadCount);
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < threadCount; ++thread)
+        threads.emplace_back([&, thread] {
+            start.arriveAndWait();
+            chatCycles(thread, records[thread]);
+        });
+    for (auto &thread : threads)
+        thread.join();
+
+    std::set<EndpointNumber> seen;
+    for (const auto &record : records) {
+        for (const auto &failure : record.failures)
+            ADD_FAILURE() << failure;
+        for (const auto number : record.numbersHandedOut) {
+            EXPECT_GE(number, 1);
+            EXPECT_TRUE(seen.insert(number).second) << "number " << number << " handed out twice";
+        }
+    }
+    EXPECT_EQ(seen.size(), std::size_t{threadCount} * cyclesPerThread * 2);
+}
+
+TEST(EndpointStress, AnOpenRaceForOneNumberHasOneWinner) {
+    constexpr int rounds = 200;
+    std::vector<std::vector<std::uint8_t>> results(threadCount, std::vector<std::uint8_t>(rounds));
+    StartLine start(threadCount);
+    std::vector<EndpointNumber> numbers(rounds);
+    for (auto &number : numbers)
+        number = nextFreeEndpointNumber();
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < threadCount; ++thread)
+        threads.emplace_back([&, thread] {
+            for (int round = 0; round < rounds; ++round) {
+                start.arriveAndWait();
+                results[thread][round] = openEndpoint(numbers[round], unboundPort, 0);
+                start.arriveAndWait();
+                if (thread == 0)
+                    closeEndpoint(numbers[round]);
+            }
+        });
+    for (auto &thread : threads)
+        thread.join();
+
+    for (int round = 0; round < rounds; ++round) {
+        int winners = 0;
+        for (int thread = 0; thread < threadCount; ++thread) {
+            const auto result = results[thread][round];
+            EXPECT_TRUE(result == 0 || result == 55) << "round " << round << ": " << int(result);
+            winners += result == 0;
+        }
+        EXPECT_EQ(winners, 1) << "round " << round;
+    }
+    for (const auto number : numbers)
+        EXPECT_EQ(endpointSocket(number), platform::invalidSocket);
+}
+
+TEST(EndpointStress, ASendAndAReceiveRunAtOnceOnOneEndpoint) {
+    constexpr int lines = 300;
+    // Lines in flight are kept well below what a socket buffer holds, so
+    // that none is dropped when the receiving thread is slow to run.
+    constexpr int inFlight = 32;
+    const testing::LoopbackPeer shared, echo(chatTimeout);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    std::vector<std::string> received;
+    std::atomic<int> receivedCount{0};
+    std::thread receiver([&] {
+        // A receive that times out on a busy machine is simply repeated.
+        ReceivedDatagram datagram;
+        while (received.size() < lines && std::chrono::steady_clock::now() < giveUp)
+            if (receiveDatagram(shared.number(), datagram) == 0) {
+                received.push_back(datagram.text);
+                receivedCount.fetch_add(1, std::memory_order_release);
+            }
+    });
+    // Send from the shared endpoint to the echo, which sends each line back.
+    std::vector<std::uint8_t> errors;
+    for (int i = 0; i < lines; ++i) {
+        while (i - receivedCount.load(std::memory_order_acquire) > inFlight &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        errors.push_back(sendDatagram(shared.number(), testing::loopback, echo.port(), std::to_string(i)));
+        ReceivedDatagram datagram;
+        if (echo.receive(datagram) == 0)
+            errors.push_back(echo.send(datagram.text, shared.port()));
+    }
+    receiver.join();
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), 0), 2 * lines);
+    ASSERT_EQ(received.size(), std::size_t{lines});
+    for (int i = 0; i < lines; ++i)
+        EXPECT_EQ(received[i], std::to_string(i));
+}
+
+} // namespace
+} // namespace parlino
