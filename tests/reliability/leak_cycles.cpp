@@ -65,51 +65,76 @@ void expect(bool holds, const char *what, int cycle) {
         std::fprintf(stderr, "cycle %d: %s\n", cycle, what);
 }
 
-// A port that was free a moment ago, bound with port 0 and released.
-std::uint16_t freePort() {
-    const EndpointNumber probe = nextFreeEndpointNumber();
-    std::uint16_t networkOrder = 0;
-    if (openEndpoint(probe, 0, 0) != 0 ||
-        platform::localPort(endpointSocket(probe), networkOrder) != platform::SocketOutcome::done)
-        std::exit(2);
-    closeEndpoint(probe);
-    return static_cast<std::uint16_t>((networkOrder & 0xFF) << 8 | networkOrder >> 8);
-}
+// An endpoint of our own that answers every line it receives by sending it
+// back to the port it came from: the chat port, whatever port the system
+// chose for it. No fixed port is ever reused, so tests running beside this
+// one cannot take a port from under it.
+class Echo {
+  public:
+    Echo() : number_(nextFreeEndpointNumber()) {
+        std::uint16_t networkOrder = 0;
+        if (openEndpoint(number_, 0, chatTimeout) != 0 ||
+            platform::localPort(endpointSocket(number_), networkOrder) != platform::SocketOutcome::done)
+            std::exit(2);
+        port_ = std::to_string((networkOrder & 0xFF) << 8 | networkOrder >> 8);
+    }
+    ~Echo() { closeEndpoint(number_); }
+    const std::string &port() const { return port_; }
+    // The port the line came from, 0 when none came.
+    std::uint16_t answer() const {
+        ReceivedDatagram datagram;
+        if (receiveDatagram(number_, datagram) != 0)
+            return 0;
+        sendDatagram(number_, datagram.sender, datagram.senderPort, datagram.text);
+        return datagram.senderPort;
+    }
+
+  private:
+    EndpointNumber number_;
+    std::string port_;
+};
 
 void startCycle() {
     recordingHost().clear();
     recordingDesktop().reset();
 }
 
-// Open, send to ourselves, receive what is already queued, close.
-void chatCycle(int cycle, const std::string &port) {
-    startCycle();
+// Opens the chat port (on `port`), sends a line that the echo sends back,
+// receives it while it is already queued, and tells the chat port.
+std::uint16_t chatWithEcho(int cycle, const Echo &echo, const std::string &port) {
     run(2, port);
     expect(recordingHost().lastValue("qv_chat_open_port_status") == "Ok", "open did not give Ok", cycle);
     const std::string line = "cycle " + std::to_string(cycle);
-    run(3, "127.0.0.1|" + port + "|" + line);
+    run(3, "127.0.0.1|" + echo.port() + "|" + line);
+    const std::uint16_t chatPort = echo.answer();
     run(4, "");
     expect(recordingHost().lastValue("qv_chat_text") == line, "the line did not come back", cycle);
+    return chatPort;
+}
+
+void chatCycle(int cycle, const Echo &echo) {
+    startCycle();
+    chatWithEcho(cycle, echo, "0");
     run(5, "");
 }
 
-void failedOpenCycle(int cycle, const std::string &heldPort) {
+// The echo holds its port, so opening the chat there must fail.
+void failedOpenCycle(int cycle, const Echo &echo) {
     startCycle();
-    run(2, heldPort);
+    run(2, echo.port());
     expect(recordingHost().lastValue("qv_chat_open_port_status") == "Error", "open of a held port", cycle);
     expect(recordingDesktop().messageBoxes().size() == 1, "no message for the held port", cycle);
-    run(3, "127.0.0.1|" + heldPort + "|x"); // no port: the 52 message, nothing sent
+    run(3, "127.0.0.1|" + echo.port() + "|x"); // no port: the 52 message, nothing sent
     run(5, "");
 }
 
-void reopenCycle(int cycle, const std::string &port) {
+// Opens again on the port that is open: the old endpoint is closed first.
+void reopenCycle(int cycle, const Echo &echo) {
     startCycle();
-    run(2, port);
-    run(2, port); // over the open port: the old one is closed first
-    expect(recordingHost().lastValue("qv_chat_open_port_status") == "Ok", "reopen did not give Ok", cycle);
-    run(3, "127.0.0.1|" + port + "|again");
-    run(4, "");
-    expect(recordingHost().lastValue("qv_chat_text") == "again", "nothing after the reopen", cycle);
+    const std::uint16_t chatPort = chatWithEcho(cycle, echo, "0");
+    const std::uint16_t again = chatWithEcho(cycle, echo, std::to_string(chatPort));
+    expect(again == chatPort, "the reopen is on another port", cycle);
+    run(5, "");
 }
 
 void report(const char *phase, int cycles, const ProcessResources &before, const ProcessResources &after) {
@@ -122,38 +147,28 @@ void report(const char *phase, int cycles, const ProcessResources &before, const
     }
 }
 
+// Runs `cycle` so many times with an echo of its own, and checks that the
+// process holds what it held before.
+template <typename Cycle> void phase(const char *name, int cycles, Cycle cycle) {
+    const auto before = currentResources();
+    {
+        const Echo echo;
+        for (int n = 1; n <= cycles; ++n)
+            cycle(n, echo);
+    }
+    report(name, cycles, before, currentResources());
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 10000;
     recordingHost().registerModule();
-    const std::string port = std::to_string(freePort());
-
-    chatCycle(0, port); // first use: whatever the C library sets up once
     run(5, "");
-
-    auto before = currentResources();
-    for (int cycle = 1; cycle <= cycles; ++cycle)
-        chatCycle(cycle, port);
-    report("open/send/receive/close", cycles, before, currentResources());
-
-    before = currentResources();
-    {
-        const EndpointNumber holder = nextFreeEndpointNumber();
-        if (openEndpoint(holder, std::stoi(port), 0) != 0)
-            return 2;
-        for (int cycle = 1; cycle <= cycles; ++cycle)
-            failedOpenCycle(cycle, port);
-        closeEndpoint(holder);
-    }
-    report("failed open (port in use)", cycles, before, currentResources());
-
-    before = currentResources();
-    for (int cycle = 1; cycle <= cycles; ++cycle)
-        reopenCycle(cycle, port);
-    run(5, "");
-    report("open over an open port", cycles, before, currentResources());
-
+    phase("first use", 1, chatCycle); // whatever the C library sets up once
+    phase("open/send/receive/close", cycles, chatCycle);
+    phase("failed open (port in use)", cycles, failedOpenCycle);
+    phase("open over an open port", cycles, reopenCycle);
     if (failures != 0) {
         std::fprintf(stderr, "%d failures\n", failures);
         return 1;
