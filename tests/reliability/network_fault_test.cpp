@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -140,6 +141,23 @@ long socketDrops(std::uint16_t port) {
     return -1;
 }
 
+// "Destination unreachable" messages that reached this namespace, from the
+// Icmp lines of /proc/net/snmp (a header line, then a line of values).
+long icmpDestinationUnreachableReceived() {
+    std::ifstream counters("/proc/net/snmp");
+    std::string header, values;
+    while (std::getline(counters, header) && std::getline(counters, values)) {
+        if (header.rfind("Icmp:", 0) != 0)
+            continue;
+        std::istringstream names(header), numbers(values);
+        std::string name, number;
+        while (names >> name && numbers >> number)
+            if (name == "InDestUnreachs")
+                return std::stol(number);
+    }
+    return -1;
+}
+
 class NetworkFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -206,12 +224,14 @@ TEST_F(NetworkFaultTest, ThePeerClosesItsPortAndTheNextReceiveStillBehaves) {
     auto peer = std::make_unique<Peer>();
     chatOnce(*peer, "before");
     peer->close(); // the peer's system now answers with "port unreachable"
+    const long unreachableBefore = icmpDestinationUnreachableReceived();
     testing::recordingDesktop().reset();
     for (int i = 0; i < 3; ++i)
         run(3, sendParameter(peerPort, "unheard " + std::to_string(i)));
     for (const auto &text : messageTexts())
         EXPECT_EQ(text, "Device I/O error\r\nError: 57.");
     EXPECT_EQ(receiveLine(), "");
+    EXPECT_GT(icmpDestinationUnreachableReceived(), unreachableBefore) << "no ICMP came back";
     EXPECT_EQ(receiveLine(), "");
 
     peer = std::make_unique<Peer>();
