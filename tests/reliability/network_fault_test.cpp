@@ -141,6 +141,22 @@ long socketDrops(std::uint16_t port) {
     return -1;
 }
 
+// Packets the kernel dropped before they reached any socket because a CPU's
+// input backlog was full: the second column of /proc/net/softnet_stat,
+// summed over CPUs. It counts for the whole machine, not this namespace.
+long backlogDrops() {
+    std::ifstream table("/proc/net/softnet_stat");
+    long total = 0;
+    std::string processed, dropped;
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        if (fields >> processed >> dropped)
+            total += std::stol(dropped, nullptr, 16);
+    }
+    return total;
+}
+
 // "Destination unreachable" messages that reached this namespace, from the
 // Icmp lines of /proc/net/snmp (a header line, then a line of values).
 long icmpDestinationUnreachableReceived() {
@@ -260,8 +276,8 @@ std::string floodLine(int n) {
 TEST_F(NetworkFaultTest, AFloodLosesOnlyWhatTheKernelDroppedAndSplitsNoLine) {
     const Peer peer;
     constexpr int sent = 20000;
-    const long dropsBefore = socketDrops(chatPort);
-    ASSERT_EQ(dropsBefore, 0);
+    ASSERT_EQ(socketDrops(chatPort), 0);
+    const long backlogDropsBefore = backlogDrops();
     for (int n = 0; n < sent; ++n)
         ASSERT_TRUE(peer.send(floodLine(n)));
 
@@ -273,10 +289,16 @@ TEST_F(NetworkFaultTest, AFloodLosesOnlyWhatTheKernelDroppedAndSplitsNoLine) {
         last = n;
         ++received;
     }
+    // Every line that did not arrive was counted as dropped by the kernel:
+    // at the chat socket when its buffer was full, or (on a busy machine,
+    // where other traffic may add to this count too) in an input backlog.
     const long dropped = socketDrops(chatPort);
-    std::printf("flood: %d sent, %d received, %ld dropped by the kernel at the socket\n", sent, received, dropped);
+    const long droppedInBacklog = backlogDrops() - backlogDropsBefore;
+    std::printf("flood: %d sent, %d received, %ld dropped by the kernel at the socket, %ld in a backlog\n",
+                sent, received, dropped, droppedInBacklog);
     EXPECT_GT(dropped, 0) << "the flood did not overrun the socket buffer";
-    EXPECT_EQ(received + dropped, sent);
+    EXPECT_LE(received + dropped, sent);
+    EXPECT_LE(sent - received - dropped, droppedInBacklog);
 }
 
 TEST_F(NetworkFaultTest, TheLargestDatagramArrivesWholeBothWays) {
