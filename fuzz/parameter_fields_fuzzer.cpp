@@ -35,14 +35,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     // Walk the fields by their positions: each field is a view into the text,
-    // so consecutive fields must be exactly one separator apart.
+    // so consecutive fields must be exactly one separator apart. Each lookup
+    // scans from the start, so with many fields only the first and the last
+    // are looked up one by one and the rest are taken by a plain scan.
+    constexpr std::int32_t fieldsLookedUp = 128;
     std::string joined;
     std::size_t expectedStart = 0;
     for (std::int32_t n = 1; n <= count; ++n) {
-        const auto field = parameterField(text, separator, n);
-        PROPERTY(field.find(separator) == std::string_view::npos);
-        if (!field.empty())
-            PROPERTY(static_cast<std::size_t>(field.data() - text.data()) == expectedStart);
+        std::string_view field;
+        if (n <= fieldsLookedUp || n > count - fieldsLookedUp) {
+            field = parameterField(text, separator, n);
+            PROPERTY(field.find(separator) == std::string_view::npos);
+            if (!field.empty())
+                PROPERTY(static_cast<std::size_t>(field.data() - text.data()) == expectedStart);
+        } else {
+            const auto end = text.find(separator, expectedStart);
+            PROPERTY(end != std::string_view::npos);
+            field = text.substr(expectedStart, end - expectedStart);
+        }
         expectedStart += field.size() + separator.size();
         if (n > 1)
             joined += separator;
