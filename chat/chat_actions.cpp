@@ -50,7 +50,7 @@ std::string timeOfDayText() {
 void myIp() { setHostVariable(myIpVariable, addressToText(hostAddress({}, 1))); }
 
 void openPort(const char *parameter) {
-    const std::int32_t port = portFromNumber(parseNumber(field(parameter, 1)));
+    const std::int32_t port = portFromText(field(parameter, 1));
     setBusyCursor(true);
     if (chatEndpointNumber != 0) {
         closeEndpoint(static_cast<EndpointNumber>(chatEndpointNumber));
@@ -74,7 +74,7 @@ void openPort(const char *parameter) {
 
 void sendText(const char *parameter) {
     const Ipv4Address address = textToAddress(field(parameter, 1));
-    const std::int32_t port = portFromNumber(parseNumber(field(parameter, 2)));
+    const std::int32_t port = portFromText(field(parameter, 2));
     std::string_view text = field(parameter, 3);
     std::string timeText;
     if (text.find_first_not_of(' ') == std::string_view::npos) {
