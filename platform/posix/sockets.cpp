@@ -39,7 +39,9 @@ std::int64_t monotonicMicroseconds() {
 // takes in one call is made of several.
 SocketOutcome waitFor(SocketHandle socket, short events, std::int64_t microseconds, bool &ready) {
     const bool forever = microseconds < 0;
-    const std::int64_t deadline = monotonicMicroseconds() + (forever ? 0 : microseconds);
+    // A wait with no limit needs no deadline, and so no clock reading: the
+    // send action waits like this before every datagram.
+    const std::int64_t deadline = forever ? 0 : monotonicMicroseconds() + microseconds;
     for (;;) {
         int timeoutMs = -1;
         if (!forever) {
