@@ -142,6 +142,7 @@ void openClosePort(benchmark::State &state, Path path) {
     sockaddr_in address = loopbackAddress(port);
     address.sin_addr.s_addr = INADDR_ANY;
     std::size_t opened = 0;
+    const auto allocationsBefore = allocationCount();
     for (auto _ : state) {
         if (path == Path::module) {
             module.execute(openPortAction, portText.c_str());
@@ -153,6 +154,7 @@ void openClosePort(benchmark::State &state, Path path) {
             ::close(descriptor);
         }
     }
+    reportAllocations(state, allocationCount() - allocationsBefore);
     if (opened != static_cast<std::size_t>(state.iterations()))
         state.SkipWithError("an open failed");
 }
