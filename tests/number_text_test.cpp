@@ -156,7 +156,7 @@ const std::vector<std::string> fieldTexts{
     "", "0", "7", "018", "255", "256", "300", "5000", "65535", "65536", "2147483647", "2147483648",
     "4294967296", "999999999999999999", "1000000000000000000", "9223372036854775807",
     "18446744073709551616", "0000000000000000000000007", " 80", "80 ", "\t80", "+80", "-1", "1e3",
-    "1.5", "2.5", "&HFF", "&HFFFF", "12abc", "abc", std::string("8\0" "1", 3), "\xff9"};
+    "1.5", "2.5", "&HFF", "&HFFFF", "12abc", "abc", std::string("8\0" "1", 3), "\xff" "9"};
 
 TEST(PlainDigitReading, GivesThePortTheGeneralReadingGives) {
     for (const auto &text : fieldTexts)
