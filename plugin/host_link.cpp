@@ -1,9 +1,9 @@
 #include "host_link.h"
 
 #include "platform/platform.h"
+#include "text_copy.h"
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 namespace parlino {
@@ -13,31 +13,14 @@ HostLink theHostLink{};
 
 // A host text lent for one callback: the bytes up to the first zero, or a
 // null pointer when there are none. Released when it goes out of scope.
-// Short texts (every variable name, most chat lines) are copied into a
-// buffer of the object itself, so lending them allocates nothing.
+// Variable names and most chat lines are shorter than 64 bytes.
 class TemporaryString {
   public:
-    explicit TemporaryString(std::string_view text) {
-        text = text.substr(0, text.find('\0'));
-        if (text.empty())
-            return;
-        char *copy = shortCopy_;
-        if (text.size() >= sizeof shortCopy_) {
-            longCopy_ = std::make_unique_for_overwrite<char[]>(text.size() + 1);
-            copy = longCopy_.get();
-        }
-        std::memcpy(copy, text.data(), text.size());
-        copy[text.size()] = '\0';
-        pointer_ = copy;
-    }
-    TemporaryString(const TemporaryString &) = delete;
-    TemporaryString &operator=(const TemporaryString &) = delete;
-    const char *get() const { return pointer_; }
+    explicit TemporaryString(std::string_view text) : copy_(text.substr(0, text.find('\0'))) {}
+    const char *get() const { return copy_.get(); }
 
   private:
-    char shortCopy_[64];
-    std::unique_ptr<char[]> longCopy_;
-    const char *pointer_ = nullptr;
+    TextCopy<64> copy_;
 };
 
 } // namespace
