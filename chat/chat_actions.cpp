@@ -10,6 +10,7 @@
 #include "plugin/host_link.h"
 #include "plugin/parameter_fields.h"
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -79,10 +80,11 @@ void openPort(const char *parameter) {
 }
 
 void sendText(const char *parameter) {
-    const std::string_view fields = parameterText(parameter);
-    const Ipv4Address address = textToAddress(field(fields, 1));
-    const std::int32_t port = portFromText(field(fields, 2));
-    std::string_view text = field(fields, 3);
+    std::array<std::string_view, 3> fields; // address, port, line
+    leadingFields(parameterText(parameter), fieldSeparator.front(), fields);
+    const Ipv4Address address = textToAddress(fields[0]);
+    const std::int32_t port = portFromText(fields[1]);
+    std::string_view text = fields[2];
     std::string timeText;
     if (text.find_first_not_of(' ') == std::string_view::npos) {
         timeText = timeOfDayText();

@@ -1,5 +1,7 @@
 #include "number_text.h"
 
+#include "plugin/parameter_fields.h"
+
 
 #include <array>
 #include <cmath>
@@ -220,18 +222,11 @@ std::uint8_t octetFromNumber(long double value) {
 }
 
 Ipv4Address textToAddress(std::string_view text) {
-    std::array<std::uint8_t, 4> octets{};
-    // The fields of parameterField(text, ".", 1 to 4), taken in one pass: each
-    // begins just behind the "." that ends the one before, and a field that
-    // does not exist is empty, which reads as octet 0 (octets already holds).
-    std::size_t start = 0;
-    for (auto &octet : octets) {
-        const auto end = text.find('.', start);
-        octet = octetFromText(text.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos)
-            break;
-        start = end + 1;
-    }
+    std::array<std::string_view, 4> fields;
+    leadingFields(text, '.', fields);
+    std::array<std::uint8_t, 4> octets;
+    for (std::size_t i = 0; i < octets.size(); ++i)
+        octets[i] = octetFromText(fields[i]);
     Ipv4Address address;
     std::memcpy(&address, octets.data(), sizeof address);
     return address;

@@ -30,6 +30,21 @@ std::string_view parameterField(std::string_view text, std::string_view separato
     return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
+void leadingFields(std::string_view text, char separator, std::span<std::string_view> fields) {
+    std::size_t start = 0;
+    bool lastFieldTaken = false;
+    for (auto &field : fields) {
+        if (lastFieldTaken) {
+            field = {};
+            continue;
+        }
+        const auto end = text.find(separator, start);
+        lastFieldTaken = end == std::string_view::npos;
+        field = text.substr(start, lastFieldTaken ? end : end - start);
+        start = end + 1;
+    }
+}
+
 std::int32_t fieldCount(std::string_view text, std::string_view separator) {
     if (separator.empty())
         return 1;
