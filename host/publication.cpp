@@ -98,11 +98,11 @@ class LineParser {
         Statement statement;
         statement.line = line;
         if (word == "end") {
-            if (!trimmed(rest).empty())
-                return fault(line, "\"end\" takes nothing after it");
             if (blocks_.empty())
                 return fault(line, "\"end\" without \"repeat\" or \"if\"");
             blocks_.pop_back();
+            if (!trimmed(rest).empty())
+                fault(line, "\"end\" takes nothing after it");
             return;
         }
         bool ok = true;
@@ -130,11 +130,15 @@ class LineParser {
         } else {
             return fault(line, unknownWordMessage(word));
         }
-        if (!ok)
+        const bool opensBlock =
+            statement.kind == Statement::Kind::ifBlock || statement.kind == Statement::Kind::repeat;
+        // A faulty if or repeat still opens its block, so that its "end" is
+        // not reported as well. A publication with faults is never run.
+        if (!ok && !opensBlock)
             return;
         auto &body = currentBody();
         body.push_back(std::move(statement));
-        if (body.back().kind == Statement::Kind::ifBlock || body.back().kind == Statement::Kind::repeat)
+        if (opensBlock)
             blocks_.push_back(&body.back());
     }
 
@@ -197,7 +201,7 @@ class LineParser {
                 condition.text = trimmed(rest.substr(2));
                 return true;
             }
-            if (rest.front() == '=') {
+            if (rest.front() == '=' && rest.substr(0, 2) != "==") {
                 condition.kind = Condition::Kind::equals;
                 condition.text = trimmed(rest.substr(1));
                 return true;
