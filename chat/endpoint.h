@@ -8,6 +8,7 @@
 #pragma once
 
 #include "number_text.h"
+#include "platform/platform.h"
 
 #include <cstdint>
 #include <string>
@@ -27,6 +28,21 @@ inline constexpr std::size_t receiveCapacity = 65536;
 // The next number after the last one handed out (1..32767, wrapping) that no
 // open endpoint uses; -1 when every number is in use.
 EndpointNumber nextFreeEndpointNumber();
+
+// The search behind it: advances lastHandedOut past numbers for which inUse
+// is true, at most once round all 32767, and gives -1 if none was free.
+template <typename InUse>
+EndpointNumber nextFreeNumberAfter(std::uint16_t &lastHandedOut, InUse inUse) {
+    constexpr std::uint16_t highest = 32767;
+    for (std::uint16_t tried = 0; tried < highest; ++tried) {
+        if (++lastHandedOut > highest)
+            lastHandedOut = 1;
+        const auto candidate = static_cast<EndpointNumber>(lastHandedOut);
+        if (!inUse(candidate))
+            return candidate;
+    }
+    return -1;
+}
 
 // Opens an endpoint under `number` on the low 16 bits of `port` on every
 // local address. Errors: 68 no socket library, 52 negative number, 55 number
@@ -48,6 +64,9 @@ struct ReceivedDatagram {
 // Waits for one datagram from any sender. Errors: 52 no such endpoint,
 // 24 nothing arrived in time, 57/70 a socket call failed, 7 no memory.
 std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram);
+
+// The socket of an open endpoint, invalidSocket when the number is not open.
+platform::SocketHandle endpointSocket(EndpointNumber number);
 
 // Closes the endpoint; a number that is not open is ignored. Always 0.
 std::uint8_t closeEndpoint(EndpointNumber number);

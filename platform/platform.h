@@ -68,3 +68,11 @@ SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
 std::uint32_t lookUpHostAddress(const char *name, std::int32_t index);
 
 } // namespace parlino::platform
+
+namespace parlino::platform {
+
+// The port a socket is bound to, in network byte order (tests read back the
+// port the system chose for port 0). Linked into test programs only.
+SocketOutcome localPort(SocketHandle socket, std::uint16_t &portNetworkOrder);
+
+} // namespace parlino::platform

@@ -1,12 +1,14 @@
 #include "fakes/recording_desktop.h"
 
-#include <cstdlib>
+#include "fakes/spin_lock.h"
+
 #include <mutex>
+#include <cstdlib>
 
 namespace parlino::testing {
 namespace {
 // Send and receive may record from two threads at once.
-std::mutex eventsLock;
+SpinLock eventsLock;
 int waitCursorToken;
 } // namespace
 
@@ -28,6 +30,7 @@ std::vector<DesktopEvent> RecordingDesktop::messageBoxes() const {
 void RecordingDesktop::reset() {
     const std::lock_guard guard(eventsLock);
     events.clear();
+    allocationSizes.clear();
     timeOfDay = {14, 3, 9};
     failAllocations = false;
     currentCursor = nullptr;
@@ -51,6 +54,7 @@ void *allocateGlobal(std::size_t bytes) {
     if (recordingDesktop().failAllocations)
         return nullptr;
     ++recordingDesktop().liveGlobalBlocks;
+    recordingDesktop().allocationSizes.push_back(bytes);
     return std::calloc(bytes, 1);
 }
 

@@ -28,6 +28,7 @@ struct RecordingDesktop {
     platform::TimeOfDay timeOfDay{14, 3, 9};
     bool failAllocations = false;
     int liveGlobalBlocks = 0;
+    std::vector<std::size_t> allocationSizes;
     platform::CursorHandle currentCursor = nullptr;
 
     std::vector<DesktopEvent> messageBoxes() const;
