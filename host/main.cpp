@@ -169,6 +169,9 @@ void addCommonOptions(CLI::App &command, std::string &modulePath) {
 
 int run(int argc, char **argv) {
     CLI::App app{"parlino - the reference host of the Parlino chat module", "parlino"};
+    // Options are --name on every platform, so that a path such as /tmp/a.pub
+    // is a path under wine too. Subcommands take this setting from the app.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", versionText);
     app.footer(exitCodeHelp);
     app.require_subcommand(1);
