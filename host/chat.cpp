@@ -50,6 +50,7 @@ struct ChatLine {
     std::atomic<bool> receiving{true};
     std::atomic<bool> quitTyped{false};
     std::atomic<bool> inputEnded{false};
+    std::atomic<bool> receiveFailed{false};
 
     ChatLine(PluginHost &h, std::ostream &o, std::ostream &e) : host(h), out(o), err(e) {}
 
@@ -74,11 +75,16 @@ struct ChatLine {
     }
 
     void receiveUntilStopped() {
-        while (receiving.load()) {
-            host.execute(actions.receiveText, {});
-            const auto text = host.variables().get(textVariable);
-            if (!text.empty())
-                say("[" + system::timeOfDayText() + "] < " + text);
+        try {
+            while (receiving.load()) {
+                host.execute(actions.receiveText, {});
+                const auto text = host.variables().get(textVariable);
+                if (!text.empty())
+                    say("[" + system::timeOfDayText() + "] < " + text);
+            }
+        } catch (...) {
+            // Out of memory for a line: end the chat rather than go on deaf.
+            receiveFailed.store(true);
         }
     }
 
@@ -146,6 +152,11 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
         }
         if (system::interruptRequested()) {
             end = ChatEnd::interrupted;
+            break;
+        }
+        if (chat->receiveFailed.load()) {
+            chat->warn("parlino: receiving failed; the chat ends");
+            end = ChatEnd::receiveFailed;
             break;
         }
         system::sleepMilliseconds(watchInterval);

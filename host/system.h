@@ -53,8 +53,9 @@ class ScopedLock {
     Mutex &mutex_;
 };
 
-// Runs `body` on a new thread. The body must not throw. A thread that was
-// neither joined nor detached is detached by the destructor.
+// Runs `body` on a new thread. The body should catch what it throws: an
+// exception that escapes it is dropped. A thread that was neither joined
+// nor detached is detached by the destructor.
 class Thread {
   public:
     explicit Thread(std::function<void()> body);

@@ -71,7 +71,11 @@ struct Thread::State {
 
 namespace {
 void *runThreadBody(void *state) {
-    static_cast<std::function<void()> *>(state)->operator()();
+    // Nothing may unwind through the operating system's frames.
+    try {
+        static_cast<std::function<void()> *>(state)->operator()();
+    } catch (...) {
+    }
     return nullptr;
 }
 } // namespace

@@ -67,7 +67,11 @@ struct Thread::State {
 
 namespace {
 DWORD WINAPI runThreadBody(LPVOID state) {
-    static_cast<std::function<void()> *>(state)->operator()();
+    // Nothing may unwind through the operating system's frames.
+    try {
+        static_cast<std::function<void()> *>(state)->operator()();
+    } catch (...) {
+    }
     return 0;
 }
 } // namespace
