@@ -51,6 +51,7 @@ struct ChatLine {
     std::atomic<bool> quitTyped{false};
     std::atomic<bool> inputEnded{false};
     std::atomic<bool> receiveFailed{false};
+    std::atomic<bool> keyboardDone{false};
 
     ChatLine(PluginHost &h, std::ostream &o, std::ostream &e) : host(h), out(o), err(e) {}
 
@@ -94,6 +95,7 @@ struct ChatLine {
             while (!quitTyped.load() && std::getline(in, line)) {
                 if (line == "/quit" || line == "/quit\r") {
                     quitTyped.store(true);
+                    keyboardDone.store(true);
                     return;
                 }
                 send(line);
@@ -102,6 +104,7 @@ struct ChatLine {
             // A failing input ends the chat like the end of input.
         }
         inputEnded.store(true);
+        keyboardDone.store(true);
     }
 
     void closePort() {
@@ -165,11 +168,11 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->receiving.store(false);
     receiver.join();
     chat->closePort();
-    // A keyboard thread blocked in a read stays so until the process ends.
-    if (end == ChatEnd::interrupted)
-        keyboard.detach();
-    else
+    // A keyboard thread still blocked in a read stays so until the process ends.
+    if (chat->keyboardDone.load())
         keyboard.join();
+    else
+        keyboard.detach();
     chat->say("port " + port + " closed");
     return end;
 }
