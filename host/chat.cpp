@@ -128,7 +128,7 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
               std::to_string(options.peer.port));
     host.execute(chat->actions.myIp, {});
     chat->say("my address: " + host.variables().get(myIpVariable));
-    // Any earlier status must not pass for this open's.
+    // Cleared first, so that an earlier status cannot pass for this open's.
     host.variables().set(openStatusVariable, {});
     host.execute(chat->actions.openPort, port);
     const auto status = host.variables().get(openStatusVariable);
@@ -142,7 +142,7 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
     if (!receiver.started() || !keyboard.started()) {
         chat->warn("parlino: cannot start the chat's threads");
-        chat->quitTyped.store(true);
+        chat->receiveFailed.store(true);
     }
 
     ChatEnd end = ChatEnd::quit;
@@ -158,8 +158,8 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
             break;
         }
         if (chat->receiveFailed.load()) {
-            chat->warn("parlino: receiving failed; the chat ends");
-            end = ChatEnd::receiveFailed;
+            chat->warn("parlino: the chat cannot receive; it ends");
+            end = ChatEnd::failed;
             break;
         }
         system::sleepMilliseconds(watchInterval);

@@ -18,7 +18,7 @@ struct ChatOptions {
     PeerAddress peer;
 };
 
-enum class ChatEnd { quit, endOfInput, interrupted, portNotOpened, actionMissing, receiveFailed };
+enum class ChatEnd { quit, endOfInput, interrupted, portNotOpened, actionMissing, failed };
 
 // Runs the chat until it ends; the port is closed whenever it was opened.
 ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, std::ostream &out,

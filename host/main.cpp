@@ -151,7 +151,7 @@ int chat(const std::string &modulePath, std::uint16_t port, const PeerAddress &p
         return exit_code::portNotOpened;
     case ChatEnd::actionMissing:
         return exit_code::moduleUnusable;
-    case ChatEnd::receiveFailed:
+    case ChatEnd::failed:
         return exit_code::internalFailure;
     }
     return exit_code::success;
