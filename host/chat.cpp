@@ -147,14 +147,17 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
 
     ChatEnd end = ChatEnd::quit;
     for (;;) {
+        if (system::interruptRequested()) {
+            end = ChatEnd::interrupted;
+            break;
+        }
         if (chat->quitTyped.load())
             break;
         if (chat->inputEnded.load()) {
-            end = ChatEnd::endOfInput;
-            break;
-        }
-        if (system::interruptRequested()) {
-            end = ChatEnd::interrupted;
+            // Ctrl-C in a Windows console also ends the read that waits for
+            // a line; the interrupt flag, set on another thread, follows.
+            system::sleepMilliseconds(watchInterval);
+            end = system::interruptRequested() ? ChatEnd::interrupted : ChatEnd::endOfInput;
             break;
         }
         if (chat->receiveFailed.load()) {
