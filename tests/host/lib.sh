@@ -49,6 +49,12 @@ wait_exit() {
     kill -0 "$pid" 2>/dev/null && fail "process $pid still runs after ${limit} s"
     exit_status=0
     wait "$pid" || exit_status=$?
+    # Reaped: its id may now belong to someone else's process.
+    local kept=() other
+    for other in "${started_pids[@]}"; do
+        [[ $other == "$pid" ]] || kept+=("$other")
+    done
+    started_pids=("${kept[@]}")
 }
 
 # Lines of FILE that start with PREFIX, the prefix taken off, CRs dropped.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # parlino.exe and Parlino.dll under wine: the catalogue, a refused
-# publication, and two publications chatting over loopback.
+# publication, two publications talking over loopback, and two chats (the
+# Win32 threads: one receives while the other reads the keyboard and sends).
 # Arguments: PARLINO_EXE FREE_UDP_PORTS_EXE EXAMPLES_FOLDER WINE_RUN
 source "$(dirname "$0")/lib.sh"
 wine_run=$4
@@ -34,4 +35,29 @@ for pid in "${started_pids[@]}"; do
 done
 said_equals_heard "$work/ann.out" "$work/bob.out" 5
 said_equals_heard "$work/bob.out" "$work/ann.out" 5
-echo "under wine: info, a refused publication, 5 lines each way"
+mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
+mkfifo "$work/cid.in" "$work/dan.in"
+exec 5<>"$work/cid.in" 6<>"$work/dan.in"
+chat() { # NAME PORT PEER_PORT
+    parlino chat --port "$2" --peer "127.0.0.1:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- &
+    started_pids+=($!)
+}
+chat cid "${ports[0]}" "${ports[1]}"
+cid=$!
+chat dan "${ports[1]}" "${ports[0]}"
+dan=$!
+wait_for "$work/cid.out" "Type a line" 60
+wait_for "$work/dan.out" "Type a line" 60
+printf 'hello dan\r\n' >&5
+printf 'hello cid\n' >&6
+wait_for "$work/dan.out" "] < hello dan" 30
+wait_for "$work/cid.out" "] < hello cid" 30
+printf '/quit\n' >&5
+exec 6>&-
+for pid in "$cid" "$dan"; do
+    wait_exit "$pid" 30
+    [[ $exit_status -eq 0 ]] || fail "a chat under wine ended with exit code $exit_status"
+done
+grep -qF "port ${ports[0]} closed" "$work/cid.out" || fail "/quit did not close the port under wine"
+grep -qF "port ${ports[1]} closed" "$work/dan.out" || fail "the end of input did not close the port under wine"
+echo "under wine: info, a refused publication, 5 lines each way, a chat both ways"
