@@ -17,7 +17,10 @@ namespace parlino::host::system {
 void *openModuleLibrary(const std::string &path, std::string &error) {
     // RTLD_LOCAL keeps the module's symbols out of the global namespace, as
     // a host that may load several modules would want.
-    void *library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare file name means the file in the current folder, as on Windows,
+    // not a search of the system's library folders.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void *library = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char *reason = ::dlerror();
         error = reason != nullptr ? reason : "cannot load " + path;

@@ -45,6 +45,9 @@ expect 0 "" run --check "$work/fine.pub"
 [[ ! -s $work/last.out ]] || fail "--check ran the publication"
 expect 0 "ran" run "$work/fine.pub"
 expect 0 "" run --check "$examples/conversation.pub"
+# A bare --module file name is the file in the current folder.
+(cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
+    fail "--module Parlino.so did not load the module in the current folder"
 
 # info: the texts from nbInitPlugIn and the five registered actions, with
 # both lines of a two-line description.
