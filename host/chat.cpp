@@ -11,6 +11,24 @@ namespace {
 
 constexpr std::uint32_t watchInterval = 50; // ms between looks at the end conditions
 
+// A received line as it is shown: control characters other than tab are
+// written in caret form (ESC as ^[, DEL as ^?), so that whoever sends to the
+// port cannot steer the terminal with escape sequences.
+std::string visibleText(const std::string &text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
+            shown += '^';
+            shown += static_cast<char>(byte ^ 0x40);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 struct ChatActions {
     std::int32_t myIp = 0, openPort = 0, sendText = 0, receiveText = 0, closePort = 0;
 };
@@ -81,7 +99,7 @@ struct ChatLine {
                 host.execute(actions.receiveText, {});
                 const auto text = host.variables().get(textVariable);
                 if (!text.empty())
-                    say("[" + system::timeOfDayText() + "] < " + text);
+                    say("[" + system::timeOfDayText() + "] < " + visibleText(text));
             }
         } catch (...) {
             // Out of memory for a line: end the chat rather than go on deaf.

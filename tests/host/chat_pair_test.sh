@@ -37,7 +37,11 @@ stamped "$work/ann.out" "  two leading blanks"
 printf 'caf\xe9 cr\xe8me, 8-bit bytes\nsecond line\nthird line\n' >&5
 stamped "$work/bob.out" $'caf\xe9 cr\xe8me, 8-bit bytes'
 stamped "$work/bob.out" "third line"
-[[ $(grep -c ' < ' "$work/bob.out") -eq 4 ]] || fail "bob heard a line twice or a stray one"
+# Whoever sends to the port must not steer the terminal: control
+# characters are shown in caret form.
+printf 'clear \033[2J bell \a del \177 tab\tkept\n' >&5
+stamped "$work/bob.out" $'clear ^[[2J bell ^G del ^? tab\tkept'
+[[ $(grep -c ' < ' "$work/bob.out") -eq 5 ]] || fail "bob heard a line twice or a stray one"
 
 printf '/quit\n' >&5
 wait_exit "$ann"
