@@ -69,7 +69,7 @@ class LineParser {
         }
         for (auto open = blocks_.rbegin(); open != blocks_.rend(); ++open)
             fault((*open)->line, "\"" + std::string(blockWord(**open)) + "\" has no \"end\"");
-        std::sort(errors_.begin(), errors_.end(),
+        std::stable_sort(errors_.begin(), errors_.end(),
                   [](const auto &a, const auto &b) { return a.line < b.line; });
         return std::move(publication_);
     }
