@@ -44,7 +44,9 @@ expect 1 "stopped.pub:2: told to stop" run "$work/stopped.pub"
 expect 0 "" run --check "$work/fine.pub"
 [[ ! -s $work/last.out ]] || fail "--check ran the publication"
 expect 0 "ran" run "$work/fine.pub"
-expect 0 "" run --check "$examples/conversation.pub"
+for example in "$examples"/*.pub; do
+    expect 0 "" run --check "$example"
+done
 # A bare --module file name is the file in the current folder.
 (cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
     fail "--module Parlino.so did not load the module in the current folder"
