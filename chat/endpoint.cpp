@@ -22,8 +22,6 @@ struct UdpEndpoint {
     char receiveBuffer[receiveCapacity];
 };
 
-constexpr EndpointNumber highestEndpointNumber = 32767;
-
 // A busy-wait lock word: -1 exchanged in takes it, 0 stored releases it.
 class LockWord {
   public:
@@ -116,14 +114,8 @@ std::uint16_t lowPortBits(std::int32_t port) {
 
 EndpointNumber nextFreeEndpointNumber() {
     const Held numbers(numberLock);
-    for (EndpointNumber tried = 0; tried < highestEndpointNumber; ++tried) {
-        if (++lastNumberHandedOut > highestEndpointNumber)
-            lastNumberHandedOut = 1;
-        const auto candidate = static_cast<EndpointNumber>(lastNumberHandedOut);
-        if (find(candidate) == nullptr)
-            return candidate;
-    }
-    return -1; // every number is in use
+    return nextFreeNumberAfter(lastNumberHandedOut,
+                               [](EndpointNumber number) { return find(number) != nullptr; });
 }
 
 std::uint8_t openEndpoint(EndpointNumber number, std::int32_t port, std::uint32_t timeout) {

@@ -29,6 +29,21 @@ inline constexpr std::size_t receiveCapacity = 65536;
 // open endpoint uses; -1 when every number is in use.
 EndpointNumber nextFreeEndpointNumber();
 
+// The search behind it: advances lastHandedOut past numbers for which inUse
+// is true, at most once round all 32767, and gives -1 if none was free.
+template <typename InUse>
+EndpointNumber nextFreeNumberAfter(std::uint16_t &lastHandedOut, InUse inUse) {
+    constexpr std::uint16_t highest = 32767;
+    for (std::uint16_t tried = 0; tried < highest; ++tried) {
+        if (++lastHandedOut > highest)
+            lastHandedOut = 1;
+        const auto candidate = static_cast<EndpointNumber>(lastHandedOut);
+        if (!inUse(candidate))
+            return candidate;
+    }
+    return -1;
+}
+
 // Opens an endpoint under `number` on the low 16 bits of `port` on every
 // local address. Errors: 68 no socket library, 52 negative number, 55 number
 // in use, 7 no memory, 57/70 a socket call failed (a port in use among them).

@@ -176,3 +176,29 @@ TEST(HostAddress, LooksUpByNameAndIndex) {
 
 } // namespace
 } // namespace parlino
+
+namespace parlino {
+namespace {
+
+TEST(EndpointNumberSearch, SkipsNumbersInUseAndWraps) {
+    std::uint16_t last = 32766;
+    const auto inUse = [](EndpointNumber number) { return number == 32767 || number == 1; };
+    EXPECT_EQ(nextFreeNumberAfter(last, inUse), 2);
+    EXPECT_EQ(last, 2);
+}
+
+TEST(EndpointNumberSearch, GivesMinusOneWhenEveryNumberIsInUse) {
+    std::uint16_t last = 100;
+    int asked = 0;
+    EXPECT_EQ(nextFreeNumberAfter(last, [&](EndpointNumber) { return ++asked, true; }), -1);
+    EXPECT_EQ(asked, 32767);
+}
+
+TEST(EndpointNumberSearch, AnOpenUnderNoNumberFailsWith52) {
+    std::uint16_t last = 0;
+    const EndpointNumber none = nextFreeNumberAfter(last, [](EndpointNumber) { return true; });
+    EXPECT_EQ(openEndpoint(none, 0, chatTimeout), badFileNameOrNumber);
+}
+
+} // namespace
+} // namespace parlino
