@@ -184,6 +184,20 @@ TEST_F(ShippedDllTest, AnUnreadableAddressIsRefusedWithError57AndNothingSent) {
     EXPECT_FALSE(listener.receive(300).has_value());
 }
 
+TEST_F(ShippedDllTest, ALineTooLongForADatagramShowsError57AndThePortStaysUsable) {
+    openChatPort();
+    const LoopbackSocket peer;
+    recording().reset();
+    run(sendTextAction, sendParameter(peer.port(), std::string(70000, 'x')));
+    EXPECT_THAT(recording().messageBoxes(),
+                ElementsAre(messageBox("Device I/O error\r\nError: 57.", 0)));
+    EXPECT_FALSE(peer.receive(300).has_value());
+    run(sendTextAction, sendParameter(peer.port(), "still here"));
+    const auto datagram = peer.receive();
+    ASSERT_TRUE(datagram.has_value());
+    EXPECT_EQ(datagram->bytes, "still here");
+}
+
 TEST_F(ShippedDllTest, ReceiveWaitsAbout1024MsThenGivesTheEmptyText) {
     openChatPort();
     recording().reset();
