@@ -220,10 +220,12 @@ INSTANTIATE_TEST_SUITE_P(Numbers, EditActionTest,
 class UnknownActionTest : public ShippedDllTest, public ::testing::WithParamInterface<std::int32_t> {};
 
 TEST_P(UnknownActionTest, ReturnsZeroAndRunsNothing) {
-    EXPECT_EQ(run(GetParam(), "127.0.0.1|9|hello"), 0);
+    const LoopbackSocket peer;
+    EXPECT_EQ(run(GetParam(), sendParameter(peer.port(), "hello")), 0);
     EXPECT_THAT(hostRecord().variableSets, IsEmpty());
     EXPECT_THAT(recording().desktop, IsEmpty());
     EXPECT_THAT(recording().selects, IsEmpty());
+    EXPECT_FALSE(peer.receive(100).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, UnknownActionTest, ::testing::Values(0, 6, 10, -1, INT32_MAX));
