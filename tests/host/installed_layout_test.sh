@@ -4,6 +4,7 @@
 # the installed module by itself.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER BUILD_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
+[[ -z ${5:-} ]] || stop_wine_server_at_end
 build=$4
 runner=${5:-}
 prefix=$work/prefix

@@ -9,6 +9,12 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/parlino-host-test.XXXXXX")
 started_pids=()
 extra_cleanup=:
 
+# stop_wine_server_at_end: the test's own wine prefix gets its server
+# stopped when the test ends.
+stop_wine_server_at_end() {
+    extra_cleanup+='; WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null'
+}
+
 cleanup() {
     local pid
     for pid in "${started_pids[@]}"; do

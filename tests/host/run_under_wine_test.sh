@@ -4,6 +4,7 @@
 # Win32 threads: one receives while the other reads the keyboard and sends).
 # Arguments: PARLINO_EXE FREE_UDP_PORTS_EXE EXAMPLES_FOLDER WINE_RUN
 source "$(dirname "$0")/lib.sh"
+stop_wine_server_at_end
 wine_run=$4
 parlino() { "$wine_run" "$parlino" "$@"; }
 
