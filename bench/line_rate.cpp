@@ -1,15 +1,19 @@
 // Lines per second from one publication to another on loopback, next to
 // socat sending the same 5-byte lines to a socat receiver, in one run.
 //
-// A publication here is a process that loads the module with dlopen and runs
-// its actions through nbExecAction, as a host does: the sender runs the send
-// action once per line, the receiver runs the receive action until a wait
-// comes back empty. socat sends 5 bytes per read (-b 5) from a file of lines,
-// so that it, too, puts one line in each datagram.
+// Three kinds of run, alternating round by round:
+// - "publications": two `parlino run` processes, the reference host playing
+//   publications/send_lines.pub and publications/receive_lines.pub; the
+//   receiving publication prints every line it receives.
+// - "module": the module alone, without the host's interpreter: two processes
+//   that load Parlino.so with dlopen and run the send and receive actions
+//   through nbExecAction, as a host does, with nothing else per line.
+// - "socat": socat sends the lines from a file five bytes per read (-b 5), so
+//   one line per datagram, to a socat receiver that writes them to a file.
 //
-// Every line is five characters naming its place in the run, so the
-// receiving side can tell a whole line from a broken one and count each once.
-// Prints one JSON object; the rates are reported, never judged.
+// Every line names its place in the run, so the receiving side can tell a
+// whole line from a broken one. Each sender is timed from its start to its
+// exit. Prints one JSON object; the rates are reported, never judged.
 #include "bench/bare_socket.h"
 #include "bench/loaded_module.h"
 
@@ -159,7 +163,7 @@ bool readAll(int descriptor, void *data, std::size_t length) {
 }
 
 RunResult publicationToPublication(std::uint64_t lines) {
-    RunResult result{"parlino", lines};
+    RunResult result{"module", lines};
     const auto port = freePort();
     int ready[2], received[2], sent[2];
     if (::pipe(ready) != 0 || ::pipe(received) != 0 || ::pipe(sent) != 0)
@@ -172,14 +176,16 @@ RunResult publicationToPublication(std::uint64_t lines) {
         std::fprintf(stderr, "line rate: the receiving publication could not open port %u\n", port);
         std::exit(2);
     }
+    const auto start = nowNs();
     const pid_t sender = ::fork();
     if (sender == 0)
         sendingPublication(port, lines, sent[1]);
     std::int64_t elapsed = 0;
     std::array<std::uint64_t, 2> tally{};
-    const bool complete = readAll(sent[0], &elapsed, sizeof elapsed) &&
-                          readAll(received[0], tally.data(), sizeof tally);
+    bool complete = readAll(sent[0], &elapsed, sizeof elapsed);
     ::waitpid(sender, nullptr, 0);
+    elapsed = nowNs() - start; // from its start to its exit, as the other kinds
+    complete = complete && readAll(received[0], tally.data(), sizeof tally);
     ::waitpid(receiver, nullptr, 0);
     for (int descriptor : {ready[0], ready[1], received[0], received[1], sent[0], sent[1]})
         ::close(descriptor);
@@ -210,13 +216,25 @@ pid_t spawn(const std::vector<std::string> &arguments, int standardOutput) {
     return child;
 }
 
-// Whether something is bound to 127.0.0.1:port, from the kernel's UDP table.
+// Whether something is bound to the port on 127.0.0.1 or on every address,
+// from the kernel's UDP table.
 bool udpPortBound(std::uint16_t port) {
-    char wanted[32];
-    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    char loopbackOnly[32], anyAddress[32];
+    std::snprintf(loopbackOnly, sizeof loopbackOnly, "0100007F:%04X ", port);
+    std::snprintf(anyAddress, sizeof anyAddress, "00000000:%04X ", port);
     std::ifstream table("/proc/net/udp");
     const std::string text((std::istreambuf_iterator<char>(table)), std::istreambuf_iterator<char>());
-    return text.find(wanted) != std::string::npos;
+    return text.find(loopbackOnly) != std::string::npos || text.find(anyAddress) != std::string::npos;
+}
+
+void waitUntilBound(std::uint16_t port) {
+    for (int tries = 0; !udpPortBound(port) && tries < 1000; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // Waits for a child for at most `seconds`, then stops it; its exit status.
@@ -250,8 +268,7 @@ RunResult socatToSocat(std::uint64_t lines, const std::string &socat, const std:
                                   "UDP4-RECV:" + std::to_string(port) + ",bind=127.0.0.1", "STDOUT"},
                                  output);
     ::close(output);
-    for (int tries = 0; !udpPortBound(port) && tries < 400; ++tries)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    waitUntilBound(port);
     const auto start = nowNs();
     const pid_t sender = spawn({socat, "-u", "-b", std::to_string(lineLength), "OPEN:" + linesPath + ",rdonly",
                                 "UDP4-SENDTO:127.0.0.1:" + std::to_string(port)},
@@ -260,8 +277,7 @@ RunResult socatToSocat(std::uint64_t lines, const std::string &socat, const std:
     result.sendSeconds = static_cast<double>(nowNs() - start) / 1e9;
     reap(receiver, 10);
 
-    std::ifstream in(receivedPath, std::ios::binary);
-    const std::string received((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string received = readFile(receivedPath);
     Tally tally;
     // socat writes the datagrams one after another; a length that is not a
     // multiple of five means some datagram was not a whole line.
@@ -270,6 +286,59 @@ RunResult socatToSocat(std::uint64_t lines, const std::string &socat, const std:
     result.delivered = tally.delivered;
     result.broken = tally.broken;
     std::remove(linesPath.c_str());
+    std::remove(receivedPath.c_str());
+    return result;
+}
+
+// ---- Two publications played by the reference host ----
+
+// The sending publication goes through the 59,049 lines of five digits 1 to 9
+// in order, `rounds` times; the receiving one prints each line it gets.
+constexpr std::uint64_t linesPerPublicationRound = 9 * 9 * 9 * 9 * 9;
+
+RunResult hostPublications(std::uint64_t rounds, const std::string &host,
+                           const std::string &publications, const std::string &directory) {
+    RunResult result{"publications", rounds * linesPerPublicationRound};
+    const std::string receivedPath = directory + "/printed";
+    const auto port = freePort();
+    const int output = ::open(receivedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t receiver =
+        spawn({host, "run", publications + "/receive_lines.pub", "--module", modulePath(), "--set",
+               "my_port=" + std::to_string(port)},
+              output);
+    ::close(output);
+    waitUntilBound(port);
+    const auto start = nowNs();
+    const pid_t sender =
+        spawn({host, "run", publications + "/send_lines.pub", "--module", modulePath(), "--set",
+               "peer_port=" + std::to_string(port), "--set", "rounds=" + std::to_string(rounds)},
+              -1);
+    reap(sender, 120);
+    result.sendSeconds = static_cast<double>(nowNs() - start) / 1e9;
+    reap(receiver, 10);
+
+    // One printed line per line received: five digits 1 to 9, counting up in
+    // base 9 and starting again at 11111 with each round of the sender.
+    const std::string printed = readFile(receivedPath);
+    std::int64_t last = -1;
+    for (std::size_t at = 0; at < printed.size();) {
+        const auto end = printed.find('\n', at);
+        const std::string_view line(printed.data() + at,
+                                    (end == std::string::npos ? printed.size() : end) - at);
+        at = end == std::string::npos ? printed.size() : end + 1;
+        std::int64_t number = 0;
+        bool whole = line.size() == lineLength;
+        for (const char c : line) {
+            whole = whole && c >= '1' && c <= '9';
+            number = number * 9 + (c - '1');
+        }
+        if (!whole || number == last) {
+            ++result.broken;
+            continue;
+        }
+        last = number;
+        ++result.delivered;
+    }
     std::remove(receivedPath.c_str());
     return result;
 }
@@ -292,34 +361,50 @@ void printJson(const std::vector<RunResult> &results, std::uint64_t lines) {
 
 int main(int argc, char **argv) {
     using namespace parlino::bench;
-    std::uint64_t lines = 200000;
-    int rounds = 3;
-    std::string socat = "socat";
+    std::uint64_t rounds = 4; // of 59,049 lines
+    int runs = 3;
+    std::string socat = "socat", host, publications;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i], value = argv[i + 1];
-        if (option == "--lines")
-            lines = std::strtoull(value.c_str(), nullptr, 10);
-        else if (option == "--rounds")
-            rounds = std::atoi(value.c_str());
+        if (option == "--rounds")
+            rounds = std::strtoull(value.c_str(), nullptr, 10);
+        else if (option == "--runs")
+            runs = std::atoi(value.c_str());
         else if (option == "--socat")
             socat = value;
+        else if (option == "--host")
+            host = value;
+        else if (option == "--publications")
+            publications = value;
         else {
-            std::fprintf(stderr, "usage: %s [--lines N] [--rounds R] [--socat PATH]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--rounds R] [--runs N] [--socat PATH] [--host parlino "
+                         "--publications DIR]\n"
+                         "  R rounds of 59,049 five-byte lines per run, N runs of each kind\n",
+                         argv[0]);
             return 2;
         }
     }
+    const std::uint64_t lines = rounds * linesPerPublicationRound;
     char directory[] = "/tmp/parlino-line-rate-XXXXXX";
     if (::mkdtemp(directory) == nullptr)
         return 2;
     std::vector<RunResult> results;
-    // Alternating, so that both feel the same drift of a shared machine.
-    for (int round = 0; round < rounds; ++round) {
+    const auto note = [&] {
+        const auto &r = results.back();
+        std::fprintf(stderr, "%-12s %7" PRIu64 " of %7" PRIu64 " whole, %" PRIu64 " broken, in %.3f s\n",
+                     r.kind.c_str(), r.delivered, r.sent, r.broken, r.sendSeconds);
+    };
+    // Alternating, so that every kind feels the same drift of a shared machine.
+    for (int run = 0; run < runs; ++run) {
+        if (!host.empty()) {
+            results.push_back(hostPublications(rounds, host, publications, directory));
+            note();
+        }
         results.push_back(publicationToPublication(lines));
-        std::fprintf(stderr, "parlino: %" PRIu64 " of %" PRIu64 " in %.3f s\n", results.back().delivered,
-                     lines, results.back().sendSeconds);
+        note();
         results.push_back(socatToSocat(lines, socat, directory));
-        std::fprintf(stderr, "socat:   %" PRIu64 " of %" PRIu64 " in %.3f s\n", results.back().delivered,
-                     lines, results.back().sendSeconds);
+        note();
     }
     ::rmdir(directory);
     printJson(results, lines);
