@@ -8,8 +8,7 @@ namespace {
 
 // The separators in use ("|" and ".") are one character, and finding one
 // character is a single memchr; finding a text also compares the rest of it
-// at every candidate, which made up most of the time a send spends reading
-// its parameter.
+// at every candidate.
 std::size_t findSeparator(std::string_view text, std::string_view separator, std::size_t from) {
     return separator.size() == 1 ? text.find(separator.front(), from) : text.find(separator, from);
 }
