@@ -4,7 +4,7 @@
 # of the test command. All traffic stays on 127.0.0.1. About two minutes on
 # a 2-core machine besides the build.
 #
-#   sudo bash scripts/bench.sh          # PARLINO_BENCH_REPETITIONS=9 by default
+#   bash scripts/bench.sh          # PARLINO_BENCH_REPETITIONS=9 by default
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -27,7 +27,7 @@ empty_command="$programs/parlino_benchmarks --benchmark_filter='^emptyReceive/' 
 lines_command="$programs/parlino_line_rate --rounds 4 --runs 5 --host build/bench/parlino --publications bench/publications > $results/line_rate.json"
 
 {
-    echo "# sudo bash scripts/bench.sh ran, from the repository root:"
+    echo "# bash scripts/bench.sh ran, from the repository root:"
     echo "cmake --preset bench && cmake --build --preset bench"
     echo "$paths_command"
     echo "$empty_command"
