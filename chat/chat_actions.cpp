@@ -10,6 +10,7 @@
 #include "plugin/host_link.h"
 #include "plugin/parameter_fields.h"
 
+#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -34,9 +35,15 @@ void showMessage(const std::string &text, std::uint32_t style) {
     platform::showMessageBox(std::string(productTitle).c_str(), text.c_str(), style);
 }
 
-std::string_view field(const char *parameter, std::int32_t n) {
-    return parameterField(parameter != nullptr ? std::string_view(parameter) : std::string_view(),
-                          fieldSeparator, n);
+// The parameter text, null being the empty text. Each action measures it
+// once: a send's line may be 64 KiB long, and its three fields are all
+// taken from the same text.
+std::string_view parameterText(const char *parameter) {
+    return parameter != nullptr ? std::string_view(parameter) : std::string_view();
+}
+
+std::string_view field(std::string_view parameter, std::int32_t n) {
+    return parameterField(parameter, fieldSeparator, n);
 }
 
 // HH:MM:SS on the 24-hour clock, sent in place of a blank line.
@@ -50,7 +57,7 @@ std::string timeOfDayText() {
 void myIp() { setHostVariable(myIpVariable, addressToText(hostAddress({}, 1))); }
 
 void openPort(const char *parameter) {
-    const std::int32_t port = portFromNumber(parseNumber(field(parameter, 1)));
+    const std::int32_t port = portFromText(field(parameterText(parameter), 1));
     setBusyCursor(true);
     if (chatEndpointNumber != 0) {
         closeEndpoint(static_cast<EndpointNumber>(chatEndpointNumber));
@@ -73,9 +80,11 @@ void openPort(const char *parameter) {
 }
 
 void sendText(const char *parameter) {
-    const Ipv4Address address = textToAddress(field(parameter, 1));
-    const std::int32_t port = portFromNumber(parseNumber(field(parameter, 2)));
-    std::string_view text = field(parameter, 3);
+    std::array<std::string_view, 3> fields; // address, port, line
+    leadingFields(parameterText(parameter), fieldSeparator.front(), fields);
+    const Ipv4Address address = textToAddress(fields[0]);
+    const std::int32_t port = portFromText(fields[1]);
+    std::string_view text = fields[2];
     std::string timeText;
     if (text.find_first_not_of(' ') == std::string_view::npos) {
         timeText = timeOfDayText();

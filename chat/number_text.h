@@ -25,6 +25,9 @@ long double roundTiesToEven(long double value);
 // lies outside the 32-bit signed range (or is not a number).
 std::int32_t portFromNumber(long double value);
 
+// The port an action reads from a field: portFromNumber(parseNumber(text)).
+std::int32_t portFromText(std::string_view text);
+
 // An octet: the low 8 bits of the rounded number as a 64-bit signed integer,
 // 0 when it lies outside that range.
 std::uint8_t octetFromNumber(long double value);

@@ -1,9 +1,9 @@
 // Running and editing an action by its catalogue number.
 #include "parlino.h"
+#include "text_copy.h"
 
 #include <array>
-#include <cstring>
-#include <string>
+#include <string_view>
 
 namespace {
 
@@ -23,9 +23,11 @@ int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter) 
     const char *text = parameter != nullptr ? *parameter : nullptr;
     try {
         // The action works on its own copy, so the host's text is never touched
-        // and may even change while the action waits on the network.
-        const std::string copy = text != nullptr ? std::string(text) : std::string();
-        actionByNumber[static_cast<std::size_t>(action - 1)](copy.empty() ? nullptr : copy.c_str());
+        // and may even change while the action waits on the network. A copy
+        // shorter than 256 bytes (every parameter but that of a long line) is
+        // kept on the stack; the empty text reaches the action as null.
+        const parlino::TextCopy<256> copy(text != nullptr ? std::string_view(text) : std::string_view());
+        actionByNumber[static_cast<std::size_t>(action - 1)](copy.get());
     } catch (...) {
         // No memory for the copy: the action does not run.
     }

@@ -1,6 +1,7 @@
 #include "host_link.h"
 
 #include "platform/platform.h"
+#include "text_copy.h"
 
 #include <cstring>
 #include <string>
@@ -12,13 +13,14 @@ HostLink theHostLink{};
 
 // A host text lent for one callback: the bytes up to the first zero, or a
 // null pointer when there are none. Released when it goes out of scope.
+// Variable names and most chat lines are shorter than 64 bytes.
 class TemporaryString {
   public:
     explicit TemporaryString(std::string_view text) : copy_(text.substr(0, text.find('\0'))) {}
-    const char *get() const { return copy_.empty() ? nullptr : copy_.c_str(); }
+    const char *get() const { return copy_.get(); }
 
   private:
-    std::string copy_;
+    TextCopy<64> copy_;
 };
 
 } // namespace

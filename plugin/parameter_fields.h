@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace parlino {
@@ -10,6 +11,12 @@ namespace parlino {
 // separator. Empty fields count and nothing is trimmed; n below 1 or beyond the
 // last field gives the empty text. The result views into text.
 std::string_view parameterField(std::string_view text, std::string_view separator, std::int32_t n);
+
+// Fields 1 to fields.size() of text at a one-character separator, exactly as
+// parameterField gives them, taken in one pass over the text: for readers of
+// several leading fields (a send's address, port and line; an address's
+// four octets), which would otherwise scan the text again for each one.
+void leadingFields(std::string_view text, char separator, std::span<std::string_view> fields);
 
 // Occurrences of separator plus one: the empty text has one field.
 std::int32_t fieldCount(std::string_view text, std::string_view separator);

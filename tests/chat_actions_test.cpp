@@ -159,6 +159,23 @@ INSTANTIATE_TEST_SUITE_P(Lines, SendLineTest,
                                            LineCase{"|\t", "\t"}, LineCase{"| a ", " a "},
                                            LineCase{"|a|b", "a"}, LineCase{"|\"q\"", "\"q\""}));
 
+// The action's private copy of its parameter is made one way when short and
+// another when long: every length must reach the wire byte for byte.
+TEST_F(ChatActionsTest, ParametersOfEveryLengthReachTheWireWhole) {
+    run(openPort, "0");
+    const LoopbackPeer peer;
+    const std::size_t prefix = sendParameter(peer.port(), "").size();
+    for (const std::size_t parameterLength : {prefix + 1, std::size_t{254}, std::size_t{255},
+                                              std::size_t{256}, std::size_t{257}, prefix + 65507}) {
+        std::string line(parameterLength - prefix, 'x');
+        line.front() = 'a';
+        line.back() = 'z';
+        run(sendText, sendParameter(peer.port(), line));
+        EXPECT_EQ(received(peer), line) << parameterLength;
+    }
+    EXPECT_TRUE(testing::recordingDesktop().messageBoxes().empty());
+}
+
 TEST_F(ChatActionsTest, SendWithoutAnOpenPortShowsError52) {
     run(sendText, "127.0.0.1|9|hello");
     run(openPort, "0");

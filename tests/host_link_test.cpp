@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace parlino {
 namespace {
@@ -68,6 +70,25 @@ TEST_F(HostInterfaceTest, SetHostVariableLendsZeroTerminatedCopiesAndNullForEmpt
     EXPECT_THAT(testing::recordingHost().variableSets(),
                 ElementsAre(VariableSet{"name", "value"}, VariableSet{"name", std::nullopt},
                             VariableSet{"name", "ab"}, VariableSet{"name", std::nullopt}));
+}
+
+TEST_F(HostInterfaceTest, LentCopiesAreWholeAtEveryLength) {
+    testing::recordingHost().registerModule();
+    // Short copies and long ones are made differently: cover both sides of
+    // the boundary, and a zero byte on each side of it.
+    std::vector<VariableSet> expected;
+    for (const std::size_t length : {1u, 62u, 63u, 64u, 65u, 1000u, 65536u}) {
+        std::string value(length, 'v');
+        value.front() = 'a';
+        value.back() = 'z';
+        const std::string name(length, 'n');
+        setHostVariable(name, value);
+        expected.push_back({name, value});
+        std::string cut = value + std::string(1, '\0') + "tail";
+        setHostVariable(name, cut);
+        expected.push_back({name, value});
+    }
+    EXPECT_EQ(testing::recordingHost().variableSets(), expected);
 }
 
 TEST_F(HostInterfaceTest, CallbacksThatAreStillNullAreNotCalled) {

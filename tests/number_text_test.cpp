@@ -1,4 +1,5 @@
 #include "chat/number_text.h"
+#include "plugin/parameter_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace parlino {
 namespace {
@@ -146,6 +149,38 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"127.0.0.1 ", {127, 0, 0, 1}},
                       AddressCase{"1e400.1.1.1", {0, 1, 1, 1}},
                       AddressCase{"255.255.255.255", {255, 255, 255, 255}}));
+
+// Ports and octets written as plain digits are read without the general
+// number reading; whatever the text, the result must be the general one.
+const std::vector<std::string> fieldTexts{
+    "", "0", "7", "018", "255", "256", "300", "5000", "65535", "65536", "2147483647", "2147483648",
+    "4294967296", "999999999999999999", "1000000000000000000", "9223372036854775807",
+    "18446744073709551616", "0000000000000000000000007", " 80", "80 ", "\t80", "+80", "-1", "1e3",
+    "1.5", "2.5", "&HFF", "&HFFFF", "12abc", "abc", std::string("8\0" "1", 3), "\xff" "9"};
+
+TEST(PlainDigitReading, GivesThePortTheGeneralReadingGives) {
+    for (const auto &text : fieldTexts)
+        EXPECT_EQ(portFromText(text), portFromNumber(parseNumber(text))) << "text '" << text << "'";
+}
+
+TEST(PlainDigitReading, GivesTheAddressTheGeneralReadingGives) {
+    const auto byFieldRule = [](std::string_view text) {
+        std::array<std::uint8_t, 4> octets{};
+        for (std::int32_t n = 1; n <= 4; ++n)
+            octets[n - 1] = octetFromNumber(parseNumber(parameterField(text, ".", n)));
+        return octets;
+    };
+    std::vector<std::string> texts{".", "..", "...", "....", "1..2.", ".1", "1.", "1.2.3.4."};
+    for (const auto &a : fieldTexts)
+        for (const auto &b : {std::string("0"), std::string("300"), std::string(" 9"), std::string()}) {
+            texts.push_back(a);
+            texts.push_back(a + "." + b);
+            texts.push_back(b + "." + a + "." + b + "." + a);
+            texts.push_back(a + "." + a + "." + a + "." + a + "." + a);
+        }
+    for (const auto &text : texts)
+        EXPECT_EQ(octetsOf(textToAddress(text)), byFieldRule(text)) << "text '" << text << "'";
+}
 
 TEST(AddressToText, WritesFourOctetsWithoutPadding) {
     EXPECT_EQ(addressToText(addressOf({10, 0, 0, 255})), "10.0.0.255");

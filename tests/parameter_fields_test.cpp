@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace parlino {
 namespace {
 
@@ -63,6 +66,19 @@ TEST(ParameterFieldProperty, FieldsJoinedBackGiveTheText) {
         }
         EXPECT_EQ(joined, text);
         EXPECT_EQ(parameterField(text, "|", count + 1), "");
+    }
+}
+
+TEST(LeadingFields, GivesWhatParameterFieldGivesForEachField) {
+    for (std::string_view text : {"", "|", "||", "a", "a|", "|a", "a|b", "a||c", " 1 | 2 |3",
+                                  "127.0.0.1|5000|hello", "a|b|c|d|e|f|g", "x|y|z|"}) {
+        for (std::size_t count = 0; count <= 8; ++count) {
+            std::vector<std::string_view> fields(count, "unset");
+            leadingFields(text, '|', fields);
+            for (std::size_t n = 1; n <= count; ++n)
+                EXPECT_EQ(fields[n - 1], parameterField(text, "|", static_cast<std::int32_t>(n)))
+                    << "text '" << text << "' field " << n << " of " << count;
+        }
     }
 }
 

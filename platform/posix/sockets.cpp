@@ -39,11 +39,16 @@ std::int64_t monotonicMicroseconds() {
 // takes in one call is made of several.
 SocketOutcome waitFor(SocketHandle socket, short events, std::int64_t microseconds, bool &ready) {
     const bool forever = microseconds < 0;
-    const std::int64_t deadline = monotonicMicroseconds() + (forever ? 0 : microseconds);
+    // A wait with no limit needs no deadline, and so no clock reading: the
+    // send action waits like this before every datagram.
+    const std::int64_t deadline = forever ? 0 : monotonicMicroseconds() + microseconds;
+    // The first wait is the whole time asked for; the clock is read again
+    // only when a wait ends without the socket being ready, to learn what is
+    // left. A receive with a datagram queued thus reads it once.
+    std::int64_t left = microseconds;
     for (;;) {
         int timeoutMs = -1;
         if (!forever) {
-            const std::int64_t left = deadline - monotonicMicroseconds();
             const std::int64_t leftMs = left <= 0 ? 0 : (left + 999) / 1000;
             timeoutMs = static_cast<int>(leftMs > INT_MAX ? INT_MAX : leftMs);
         }
@@ -55,7 +60,10 @@ SocketOutcome waitFor(SocketHandle socket, short events, std::int64_t microsecon
         }
         if (result < 0 && errno != EINTR)
             return SocketOutcome::failed;
-        if (result == 0 && !forever && monotonicMicroseconds() >= deadline) {
+        if (forever)
+            continue;
+        left = deadline - monotonicMicroseconds();
+        if (result == 0 && left <= 0) {
             ready = false;
             return SocketOutcome::done;
         }

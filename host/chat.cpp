@@ -1,0 +1,201 @@
+#include "host/chat.h"
+
+#include "host/system.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace parlino::host {
+namespace {
+
+constexpr std::uint32_t watchInterval = 50; // ms between looks at the end conditions
+
+// A received line as it is shown: control characters other than tab are
+// written in caret form (ESC as ^[, DEL as ^?), so that whoever sends to the
+// port cannot steer the terminal with escape sequences.
+std::string visibleText(const std::string &text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
+            shown += '^';
+            shown += static_cast<char>(byte ^ 0x40);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+struct ChatActions {
+    std::int32_t myIp = 0, openPort = 0, sendText = 0, receiveText = 0, closePort = 0;
+};
+
+bool findChatActions(const PluginHost &host, ChatActions &actions, std::ostream &err) {
+    const std::pair<std::string_view, std::int32_t *> wanted[] = {
+        {myIpAction, &actions.myIp},
+        {openPortAction, &actions.openPort},
+        {sendTextAction, &actions.sendText},
+        {receiveTextAction, &actions.receiveText},
+        {closePortAction, &actions.closePort},
+    };
+    for (const auto &[name, number] : wanted) {
+        const auto *action = host.findAction(name);
+        if (action == nullptr) {
+            err << "parlino: the module offers no action " << name << '\n';
+            return false;
+        }
+        *number = action->number;
+    }
+    return true;
+}
+
+// What the three threads share. Held by shared_ptr: the keyboard thread may
+// still be blocked reading when the chat ends, and is left to the process end.
+struct ChatLine {
+    PluginHost &host;
+    ChatActions actions;
+    std::string sendPrefix; // ADDRESS|PORT|
+    std::ostream &out;
+    std::ostream &err;
+    system::Mutex outputLock;
+    // Held for each send, and by the close, so that the port never closes
+    // while a send is on its way.
+    system::Mutex sendLock;
+    bool portClosed = false; // under sendLock
+    std::atomic<bool> receiving{true};
+    std::atomic<bool> quitTyped{false};
+    std::atomic<bool> inputEnded{false};
+    std::atomic<bool> receiveFailed{false};
+    std::atomic<bool> keyboardDone{false};
+
+    ChatLine(PluginHost &h, std::ostream &o, std::ostream &e) : host(h), out(o), err(e) {}
+
+    void say(const std::string &line) {
+        system::ScopedLock lock(outputLock);
+        out << line << '\n' << std::flush;
+    }
+
+    void warn(const std::string &line) {
+        system::ScopedLock lock(outputLock);
+        err << line << '\n' << std::flush;
+    }
+
+    void send(std::string line) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find('|') != std::string::npos)
+            warn("parlino: a chat line ends at \"|\": the text after it is not sent");
+        system::ScopedLock lock(sendLock);
+        if (!portClosed)
+            host.execute(actions.sendText, sendPrefix + line);
+    }
+
+    void receiveUntilStopped() {
+        try {
+            while (receiving.load()) {
+                host.execute(actions.receiveText, {});
+                const auto text = host.variables().get(textVariable);
+                if (!text.empty())
+                    say("[" + system::timeOfDayText() + "] < " + visibleText(text));
+            }
+        } catch (...) {
+            // Out of memory for a line: end the chat rather than go on deaf.
+            receiveFailed.store(true);
+        }
+    }
+
+    void readKeyboard(std::istream &in) {
+        std::string line;
+        try {
+            while (!quitTyped.load() && std::getline(in, line)) {
+                if (line == "/quit" || line == "/quit\r") {
+                    quitTyped.store(true);
+                    keyboardDone.store(true);
+                    return;
+                }
+                send(line);
+            }
+        } catch (...) {
+            // A failing input ends the chat like the end of input.
+        }
+        inputEnded.store(true);
+        keyboardDone.store(true);
+    }
+
+    void closePort() {
+        system::ScopedLock lock(sendLock);
+        host.execute(actions.closePort, {});
+        portClosed = true;
+    }
+};
+
+} // namespace
+
+ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, std::ostream &out,
+                std::ostream &err) {
+    auto chat = std::make_shared<ChatLine>(host, out, err);
+    if (!findChatActions(host, chat->actions, err))
+        return ChatEnd::actionMissing;
+    const auto port = std::to_string(options.port);
+    chat->sendPrefix = options.peer.address + "|" + std::to_string(options.peer.port) + "|";
+
+    chat->say(host.texts().title + " chat on port " + port + " with " + options.peer.address + ":" +
+              std::to_string(options.peer.port));
+    host.execute(chat->actions.myIp, {});
+    chat->say("my address: " + host.variables().get(myIpVariable));
+    // Cleared first, so that an earlier status cannot pass for this open's.
+    host.variables().set(openStatusVariable, {});
+    host.execute(chat->actions.openPort, port);
+    const auto status = host.variables().get(openStatusVariable);
+    chat->say("open port " + port + ": " + (status.empty() ? "no status" : status));
+    if (status != "Ok")
+        return ChatEnd::portNotOpened;
+    chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
+
+    system::catchInterrupt();
+    system::Thread receiver([chat] { chat->receiveUntilStopped(); });
+    system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
+    if (!receiver.started() || !keyboard.started()) {
+        chat->warn("parlino: cannot start the chat's threads");
+        chat->receiveFailed.store(true);
+    }
+
+    ChatEnd end = ChatEnd::quit;
+    for (;;) {
+        if (system::interruptRequested()) {
+            end = ChatEnd::interrupted;
+            break;
+        }
+        if (chat->quitTyped.load())
+            break;
+        if (chat->inputEnded.load()) {
+            // Ctrl-C in a Windows console also ends the read that waits for
+            // a line; the interrupt flag, set on another thread, follows.
+            system::sleepMilliseconds(watchInterval);
+            end = system::interruptRequested() ? ChatEnd::interrupted : ChatEnd::endOfInput;
+            break;
+        }
+        if (chat->receiveFailed.load()) {
+            chat->warn("parlino: the chat cannot receive; it ends");
+            end = ChatEnd::failed;
+            break;
+        }
+        system::sleepMilliseconds(watchInterval);
+    }
+
+    chat->receiving.store(false);
+    receiver.join();
+    chat->closePort();
+    // A keyboard thread still blocked in a read stays so until the process ends.
+    if (chat->keyboardDone.load())
+        keyboard.join();
+    else
+        keyboard.detach();
+    chat->say("port " + port + " closed");
+    return end;
+}
+
+} // namespace parlino::host

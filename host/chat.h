@@ -1,0 +1,27 @@
+// `parlino chat`: two people typing to each other through the module's
+// actions. One thread receives (each receive waits up to about a second),
+// another reads the keyboard and sends at once, and the main thread waits
+// for /quit, the end of input or Ctrl-C and then closes the port.
+#pragma once
+
+#include "host/chat_names.h"
+#include "host/plugin_host.h"
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+
+namespace parlino::host {
+
+struct ChatOptions {
+    std::uint16_t port = 0;
+    PeerAddress peer;
+};
+
+enum class ChatEnd { quit, endOfInput, interrupted, portNotOpened, actionMissing, failed };
+
+// Runs the chat until it ends; the port is closed whenever it was opened.
+ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, std::ostream &out,
+                std::ostream &err);
+
+} // namespace parlino::host

@@ -1,0 +1,15 @@
+// The exit codes of parlino, as the README lists them.
+#pragma once
+
+namespace parlino::host::exit_code {
+
+inline constexpr int success = 0;
+inline constexpr int publicationStopped = 1; // a "fail" line, or a fault while running
+inline constexpr int usage = 2;              // the command line is wrong
+inline constexpr int moduleUnusable = 3;     // cannot load it, or it lacks a needed action
+inline constexpr int publicationInvalid = 4; // missing, unreadable or faulty publication file
+inline constexpr int portNotOpened = 5;      // the chat port could not be opened
+inline constexpr int internalFailure = 70;      // out of memory and the like
+inline constexpr int interrupted = 130;      // Ctrl-C
+
+} // namespace parlino::host::exit_code

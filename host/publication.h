@@ -1,0 +1,57 @@
+// Publications: the line-based scripts that `parlino run` plays. Each line
+// is a comment, an action of the module by its registered name followed by
+// its parameter text, or one of the host's commands (print, set, pause,
+// fail, if ... end, repeat ... end). The whole file is checked before any
+// line runs. The format is described in the README.
+#pragma once
+
+#include "host/plugin_host.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlino::host {
+
+// NAME (has a value), NAME = TEXT or NAME != TEXT; TEXT may hold [name]s.
+struct Condition {
+    enum class Kind { hasValue, equals, differs };
+    std::string variable;
+    Kind kind = Kind::hasValue;
+    std::string text;
+};
+
+struct Statement {
+    enum class Kind { action, print, set, pause, fail, ifBlock, repeat };
+    Kind kind = Kind::print;
+    int line = 0;
+    std::int32_t actionNumber = 0;      // action
+    std::string text;                   // action parameter, print/fail text, set value
+    std::string variable;               // set target, repeat's "as" counter
+    std::string count;                  // pause: digits or a [name]; repeat: the same, or empty for no limit
+    std::optional<Condition> condition; // if; repeat's "until"
+    std::vector<Statement> body;        // if, repeat
+};
+
+struct Publication {
+    std::vector<Statement> statements;
+};
+
+struct PublicationError {
+    int line = 0;
+    std::string message;
+};
+
+// Parses and checks a whole publication against the module's actions.
+// Either every statement is returned and errors stays empty, or errors
+// lists each fault found (in line order) and the publication must not run.
+Publication parsePublication(std::string_view text, const std::vector<RegisteredAction> &actions,
+                             std::vector<PublicationError> &errors);
+
+// The largest repeat count and pause, to catch a slip of the keyboard.
+inline constexpr std::uint32_t largestRepeatCount = 1000000;
+inline constexpr std::uint32_t longestPause = 3600000;
+
+} // namespace parlino::host

@@ -1,0 +1,33 @@
+// Plays a checked publication: actions go to the module, host commands are
+// carried out here, [name]s are filled in at the moment a line runs.
+#pragma once
+
+#include "host/host_variables.h"
+#include "host/publication.h"
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace parlino::host {
+
+// What a publication does outside the host: run a module action and wait.
+class PublicationEnvironment {
+  public:
+    virtual ~PublicationEnvironment() = default;
+    virtual void runAction(std::int32_t number, const std::string &parameter) = 0;
+    virtual void pause(std::uint32_t milliseconds) = 0;
+};
+
+struct RunOutcome {
+    bool finished = true; // false: stopped by "fail" or by a fault while running
+    int line = 0;         // the line that stopped it
+    std::string message;
+};
+
+// Runs the statements in order; print writes one line to `out` and flushes
+// it, so that a reader on a pipe sees each line as it is printed.
+RunOutcome runPublication(const Publication &publication, HostVariables &variables,
+                          PublicationEnvironment &environment, std::ostream &out);
+
+} // namespace parlino::host

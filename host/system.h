@@ -1,0 +1,86 @@
+// What the host needs from the operating system, kept behind plain
+// functions: host/posix and host/win32 implement it and CMake links one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace parlino::host::system {
+
+// ---- The module library ----
+
+// Loads a module by path; null with a readable reason in `error` on failure.
+void *openModuleLibrary(const std::string &path, std::string &error);
+void closeModuleLibrary(void *library);
+void *findModuleSymbol(void *library, const std::string &exportedName);
+
+// The exported name of a host entry point whose arguments take
+// `argumentBytes` bytes: decorated on 32-bit Windows, plain on Linux.
+std::string hostEntryPointName(const std::string &name, int argumentBytes);
+
+// Gives back a block that the module handed over through a slot of
+// nbInitPlugIn, with the release that matches the module's allocation.
+void releaseModuleBlock(char *block);
+
+// The folder that holds the running executable, ending in a separator.
+std::string executableDirectory();
+
+// ---- Threads, for the chat's receiver and keyboard reader ----
+
+class Mutex {
+  public:
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex &) = delete;
+    Mutex &operator=(const Mutex &) = delete;
+    void lock();
+    void unlock();
+
+  private:
+    struct State;
+    State *state_;
+};
+
+class ScopedLock {
+  public:
+    explicit ScopedLock(Mutex &mutex) : mutex_(mutex) { mutex_.lock(); }
+    ~ScopedLock() { mutex_.unlock(); }
+    ScopedLock(const ScopedLock &) = delete;
+    ScopedLock &operator=(const ScopedLock &) = delete;
+
+  private:
+    Mutex &mutex_;
+};
+
+// Runs `body` on a new thread. The body should catch what it throws: an
+// exception that escapes it is dropped. A thread that was neither joined
+// nor detached is detached by the destructor.
+class Thread {
+  public:
+    explicit Thread(std::function<void()> body);
+    ~Thread();
+    Thread(const Thread &) = delete;
+    Thread &operator=(const Thread &) = delete;
+    bool started() const;
+    void join();
+    void detach();
+
+  private:
+    struct State;
+    State *state_;
+};
+
+void sleepMilliseconds(std::uint32_t milliseconds);
+
+// ---- Console ----
+
+// From now on Ctrl-C (and, on Linux, SIGTERM) only sets a flag that
+// interruptRequested() reports, so that the host can close the chat port.
+void catchInterrupt();
+bool interruptRequested();
+
+// The local time of day as HH:MM:SS.
+std::string timeOfDayText();
+
+} // namespace parlino::host::system

@@ -1,0 +1,137 @@
+// The host's operating-system layer on 32-bit Windows: LoadLibraryA with the
+// decorated export names, Win32 threads and the console's Ctrl-C handler.
+#include "host/system.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace parlino::host::system {
+
+void *openModuleLibrary(const std::string &path, std::string &error) {
+    HMODULE library = ::LoadLibraryA(path.c_str());
+    if (library == nullptr)
+        error = "cannot load " + path + " (Windows error " + std::to_string(::GetLastError()) + ")";
+    return reinterpret_cast<void *>(library);
+}
+
+void closeModuleLibrary(void *library) {
+    if (library != nullptr)
+        ::FreeLibrary(static_cast<HMODULE>(library));
+}
+
+void *findModuleSymbol(void *library, const std::string &exportedName) {
+    return reinterpret_cast<void *>(::GetProcAddress(static_cast<HMODULE>(library), exportedName.c_str()));
+}
+
+// stdcall decoration: a leading underscore and the arguments' size in bytes.
+std::string hostEntryPointName(const std::string &name, int argumentBytes) {
+    return "_" + name + "@" + std::to_string(argumentBytes);
+}
+
+// The module allocates these blocks with GlobalAlloc.
+void releaseModuleBlock(char *block) {
+    if (block != nullptr)
+        ::GlobalFree(reinterpret_cast<HGLOBAL>(block));
+}
+
+std::string executableDirectory() {
+    char path[MAX_PATH + 1];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return ".\\";
+    const std::string full(path, length);
+    return full.substr(0, full.find_last_of("\\/") + 1);
+}
+
+// ---- Threads ----
+
+struct Mutex::State {
+    CRITICAL_SECTION section;
+};
+
+Mutex::Mutex() : state_(new State) { ::InitializeCriticalSection(&state_->section); }
+Mutex::~Mutex() {
+    ::DeleteCriticalSection(&state_->section);
+    delete state_;
+}
+void Mutex::lock() { ::EnterCriticalSection(&state_->section); }
+void Mutex::unlock() { ::LeaveCriticalSection(&state_->section); }
+
+struct Thread::State {
+    std::function<void()> body;
+    HANDLE thread = nullptr;
+    bool detached = false;
+};
+
+namespace {
+DWORD WINAPI runThreadBody(LPVOID state) {
+    // Nothing may unwind through the operating system's frames.
+    try {
+        static_cast<std::function<void()> *>(state)->operator()();
+    } catch (...) {
+    }
+    return 0;
+}
+} // namespace
+
+Thread::Thread(std::function<void()> body) : state_(new State) {
+    state_->body = std::move(body);
+    state_->thread = ::CreateThread(nullptr, 0, runThreadBody, &state_->body, 0, nullptr);
+}
+
+Thread::~Thread() {
+    detach();
+    // A detached thread may still be running its body, so its state stays
+    // until the process ends.
+    if (!state_->detached)
+        delete state_;
+}
+
+bool Thread::started() const { return state_->thread != nullptr; }
+
+void Thread::join() {
+    if (state_->thread == nullptr)
+        return;
+    ::WaitForSingleObject(state_->thread, INFINITE);
+    ::CloseHandle(state_->thread);
+    state_->thread = nullptr;
+}
+
+void Thread::detach() {
+    if (state_->thread == nullptr)
+        return;
+    ::CloseHandle(state_->thread);
+    state_->thread = nullptr;
+    state_->detached = true;
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+// ---- Console ----
+
+namespace {
+std::atomic<bool> interruptFlag{false};
+
+BOOL WINAPI noteInterrupt(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    interruptFlag.store(true);
+    return TRUE;
+}
+} // namespace
+
+void catchInterrupt() { ::SetConsoleCtrlHandler(noteInterrupt, TRUE); }
+
+bool interruptRequested() { return interruptFlag.load(); }
+
+std::string timeOfDayText() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+} // namespace parlino::host::system

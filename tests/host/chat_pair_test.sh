@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Two `parlino chat` processes, each typed to through a pipe: lines reach the
+# other side with a time stamp, /quit, the end of input and Ctrl-C each close
+# the port, and a port that is taken is refused with the module's message.
+source "$(dirname "$0")/lib.sh"
+
+mapfile -t ports < <("$free_udp_ports" 3)
+mkfifo "$work/ann.in" "$work/bob.in" "$work/cid.in"
+# The test holds each pipe open for writing (and reading, so that opening it
+# does not block); each chat gets only its own pipe as standard input.
+exec 5<>"$work/ann.in" 6<>"$work/bob.in" 7<>"$work/cid.in"
+chat() { # NAME PORT PEER_PORT
+    "$parlino" chat --port "$2" --peer "127.0.0.1:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
+    started_pids+=($!)
+}
+stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
+    wait_for "$1" "< $2"
+    grep -qxF -- "$2" <(sed -n 's/^\[[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\] < //p' "$1") ||
+        fail "${1##*/}: \"$2\" has no time stamp"
+}
+
+chat ann "${ports[0]}" "${ports[1]}"
+ann=$!
+chat bob "${ports[1]}" "${ports[0]}"
+bob=$!
+wait_for "$work/ann.out" "open port ${ports[0]}: Ok"
+wait_for "$work/bob.out" "open port ${ports[1]}: Ok"
+grep -q '^my address: [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*$' "$work/ann.out" || fail "no local address shown"
+wait_for "$work/ann.out" "Type a line"
+wait_for "$work/bob.out" "Type a line"
+
+printf 'hello bob\n' >&5
+stamped "$work/bob.out" "hello bob"
+printf 'hi ann\n  two leading blanks\n' >&6
+stamped "$work/ann.out" "hi ann"
+stamped "$work/ann.out" "  two leading blanks"
+printf 'caf\xe9 cr\xe8me, 8-bit bytes\nsecond line\nthird line\n' >&5
+stamped "$work/bob.out" $'caf\xe9 cr\xe8me, 8-bit bytes'
+stamped "$work/bob.out" "third line"
+# Whoever sends to the port must not steer the terminal: control
+# characters are shown in caret form.
+printf 'clear \033[2J bell \a del \177 tab\tkept\n' >&5
+stamped "$work/bob.out" $'clear ^[[2J bell ^G del ^? tab\tkept'
+[[ $(grep -c ' < ' "$work/bob.out") -eq 5 ]] || fail "bob heard a line twice or a stray one"
+
+printf '/quit\n' >&5
+wait_exit "$ann"
+[[ $exit_status -eq 0 ]] || fail "/quit did not end the chat with exit 0"
+grep -qx "port ${ports[0]} closed" "$work/ann.out" || fail "/quit did not close the port"
+
+exec 6>&- # the end of bob's input
+wait_exit "$bob"
+[[ $exit_status -eq 0 ]] || fail "the end of input did not end the chat with exit 0"
+grep -qx "port ${ports[1]} closed" "$work/bob.out" || fail "the end of input did not close the port"
+
+# Ctrl-C closes the port too; meanwhile the port is taken, and a second chat
+# on it shows the module's message and gives up.
+chat cid "${ports[2]}" "${ports[0]}"
+cid=$!
+wait_for "$work/cid.out" "Type a line"
+status=0
+"$parlino" chat --port "${ports[2]}" --peer "127.0.0.1:${ports[0]}" </dev/null >"$work/dan.out" 2>"$work/dan.err" ||
+    status=$?
+[[ $status -eq 5 ]] || fail "a chat on a port in use ended with $status, expected 5"
+grep -qF "open port ${ports[2]}: Error" "$work/dan.out" || fail "the Error status was not shown"
+grep -qF "Choose another local port," "$work/dan.err" || fail "the module's message did not reach the terminal"
+grep -qF "Device I/O error on ${ports[2]}" "$work/dan.err" || fail "the module's message lacks its reason"
+kill -INT "$cid"
+wait_exit "$cid"
+[[ $exit_status -eq 130 ]] || fail "Ctrl-C did not end the chat with exit 130"
+grep -qx "port ${ports[2]} closed" "$work/cid.out" || fail "Ctrl-C did not close the port"
+echo "chat pair: lines both ways, /quit, end of input, Ctrl-C, port in use"

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# parlino's command line: help and version everywhere, refused options,
+# the catalogue shown by info, and the exit code of each kind of failure.
+source "$(dirname "$0")/lib.sh"
+
+# expect EXIT TEXT ARGS...: parlino ARGS exits with EXIT and says TEXT.
+expect() {
+    local want=$1 text=$2 got=0
+    shift 2
+    "$parlino" "$@" </dev/null >"$work/last.out" 2>"$work/last.err" || got=$?
+    [[ $got -eq $want ]] || fail "parlino $*: exit $got, expected $want"
+    [[ -z $text ]] || cat "$work/last.out" "$work/last.err" | grep -qF -- "$text" || fail "parlino $*: no \"$text\" in its output"
+}
+
+printf 'print first\nQV_chat_my_ip\nQV_chat_sned_txt 1|2|3\nrepeat 2\n' >"$work/faulty.pub"
+printf 'print before\nfail told to stop\nprint after\n' >"$work/stopped.pub"
+printf 'print ran\n' >"$work/fine.pub"
+
+expect 0 "parlino 1.0.0" --version
+expect 0 "Usage: parlino" --help
+for command in info run chat; do
+    expect 0 "parlino 1.0.0" "$command" --version
+    expect 0 "Usage: parlino $command" "$command" --help
+    expect 0 "Exit codes:" "$command" --help
+done
+expect 2 "subcommand is required"
+expect 2 "subcommand" bogus
+expect 2 "--port" chat --port 0 --peer 127.0.0.1:5000
+expect 2 "--port" chat --port 65536 --peer 127.0.0.1:5000
+expect 2 "--peer" chat --port 5000
+expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:5000
+expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
+expect 2 "FILE" run
+expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
+expect 2 "NAME=VALUE" run "$work/fine.pub" --set novalue
+expect 3 "cannot use the module" info --module "$work/no-such-module"
+expect 3 "cannot use the module" run "$work/fine.pub" --module "$work/fine.pub"
+expect 4 "cannot read the publication" run "$work/missing.pub"
+expect 4 "faulty.pub:3: unknown action or command \"QV_chat_sned_txt\"" run "$work/faulty.pub"
+grep -qF 'faulty.pub:4: "repeat" has no "end"' "$work/last.err" || fail "the unclosed repeat was not reported"
+[[ ! -s $work/last.out ]] || fail "a faulty publication ran: $(cat "$work/last.out")"
+expect 1 "stopped.pub:2: told to stop" run "$work/stopped.pub"
+[[ $(cat "$work/last.out") == before ]] || fail "fail did not stop the publication"
+expect 0 "" run --check "$work/fine.pub"
+[[ ! -s $work/last.out ]] || fail "--check ran the publication"
+expect 0 "ran" run "$work/fine.pub"
+for example in "$examples"/*.pub; do
+    expect 0 "" run --check "$example"
+done
+# A bare --module file name is the file in the current folder.
+(cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
+    fail "--module Parlino.so did not load the module in the current folder"
+
+# info: the texts from nbInitPlugIn and the five registered actions, with
+# both lines of a two-line description.
+expect 0 "Parlino 1.0.0" info
+for text in "description: Chat service functions" "author:" \
+    "1  QV_chat_my_ip  (ACTIONPARAM_ALPHA, 1 parameter)" "Get IP address at [qv_chat_my_pc] variable" \
+    "2  QV_chat_open_port  (" "QV_chat_open_port\"[port]\"" \
+    "3  QV_chat_send_txt  (" "Send Chat Text to remote user" "QV_chat_send_text\"[remote_ip]|[port]|[text]\"" \
+    "4  QV_chat_rcv_txt  (" "QV_chat_rcv_text\"[remote_ip]|[port]\"" \
+    "5  QV_chat_close_port  (" "Close connection [port]"; do
+    grep -qF -- "$text" "$work/last.out" || fail "info does not show \"$text\""
+done
+! grep -q $'\r' "$work/last.out" || fail "info passed a CR through"
+echo "command line: all cases passed"

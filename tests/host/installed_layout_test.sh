@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# `cmake --install` of this build into a scratch prefix: the host, the
+# module and the header land in their folders, and the installed host finds
+# the installed module by itself.
+# Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER BUILD_FOLDER [WINE_RUN]
+source "$(dirname "$0")/lib.sh"
+[[ -z ${5:-} ]] || stop_wine_server_at_end
+build=$4
+runner=${5:-}
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.out" 2>&1 || fail "cmake --install failed"
+host=$prefix/bin/${parlino##*/}
+[[ -x $host ]] || fail "no $host"
+[[ -f $prefix/include/parlino.h ]] || fail "no include/parlino.h"
+ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
+$runner "$host" info >"$work/info.out" 2>"$work/info.err" || fail "the installed host cannot use the installed module"
+grep -qF "module:      " "$work/info.out" || fail "info shows no module"
+grep -qF "$(basename "$prefix")" "$work/info.out" || fail "the installed host did not load the installed module"
+grep -qF "5  QV_chat_close_port" "$work/info.out" || fail "info lists no actions"
+echo "installed layout: $(cd "$prefix" && find . -type f -name 'parlino*' -o -type f -name 'Parlino*' | sort | tr '\n' ' ')"

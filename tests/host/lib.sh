@@ -1,0 +1,81 @@
+# Shared by the host's process tests: arguments, a scratch folder, the
+# processes a test starts (stopped by their id when it ends), and waits.
+# Usage in a test: source lib.sh PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER
+set -euo pipefail
+parlino=$1
+free_udp_ports=$2
+examples=$3
+work=$(mktemp -d "${TMPDIR:-/tmp}/parlino-host-test.XXXXXX")
+started_pids=()
+extra_cleanup=:
+
+# stop_wine_server_at_end: the test's own wine prefix gets its server
+# stopped when the test ends.
+stop_wine_server_at_end() {
+    extra_cleanup+='; WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null'
+}
+
+cleanup() {
+    local pid
+    for pid in "${started_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    eval "$extra_cleanup" || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    local file
+    for file in "$work"/*.out "$work"/*.err; do
+        [[ -s $file ]] && { echo "---- ${file##*/}" >&2; cat -A "$file" >&2 | head -60; }
+    done
+    exit 1
+}
+
+# wait_for FILE TEXT [SECONDS]: until a line of FILE holds TEXT.
+wait_for() {
+    local file=$1 text=$2 limit=${3:-20} tenths
+    for ((tenths = 0; tenths < limit * 10; tenths++)); do
+        grep -qF -- "$text" "$file" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "$file never showed \"$text\" within ${limit} s"
+}
+
+# wait_exit PID [SECONDS]: waits for a process this test started and puts
+# its exit code in $exit_status (not a subshell: only this shell can wait).
+wait_exit() {
+    local pid=$1 limit=${2:-30} tenths
+    for ((tenths = 0; tenths < limit * 10; tenths++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "process $pid still runs after ${limit} s"
+    exit_status=0
+    wait "$pid" || exit_status=$?
+    # Reaped: its id may now belong to someone else's process.
+    local kept=() other
+    for other in "${started_pids[@]}"; do
+        [[ $other == "$pid" ]] || kept+=("$other")
+    done
+    started_pids=("${kept[@]}")
+}
+
+# Lines of FILE that start with PREFIX, the prefix taken off, CRs dropped.
+lines_with_prefix() {
+    tr -d '\r' <"$1" | sed -n "s/^$2//p"
+}
+
+# said_equals_heard SAID_FILE HEARD_FILE COUNT: every line one side said
+# ("> ") was heard by the other ("< ") once, in order, byte for byte.
+said_equals_heard() {
+    lines_with_prefix "$1" '> ' >"$work/said"
+    lines_with_prefix "$2" '< ' >"$work/heard"
+    local said
+    said=$(wc -l <"$work/said")
+    [[ $said -eq $3 ]] || fail "${1##*/} said $said lines, expected $3"
+    cmp -s "$work/said" "$work/heard" ||
+        fail "${2##*/} did not hear exactly what ${1##*/} said: $(diff "$work/said" "$work/heard" | head -5)"
+}

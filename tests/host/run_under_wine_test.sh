@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# parlino.exe and Parlino.dll under wine: the catalogue, a refused
+# publication, two publications talking over loopback, and two chats (the
+# Win32 threads: one receives while the other reads the keyboard and sends).
+# Arguments: PARLINO_EXE FREE_UDP_PORTS_EXE EXAMPLES_FOLDER WINE_RUN
+source "$(dirname "$0")/lib.sh"
+stop_wine_server_at_end
+wine_run=$4
+parlino() { "$wine_run" "$parlino" "$@"; }
+
+parlino info >"$work/info.out" 2>"$work/info.err" || fail "info failed under wine"
+for text in "Parlino 1.0.0" "5  QV_chat_close_port  (ACTIONPARAM_ALPHA, 1 parameter)" \
+    "QV_chat_send_text\"[remote_ip]|[port]|[text]\""; do
+    grep -qF -- "$text" "$work/info.out" || fail "info under wine does not show \"$text\""
+done
+
+printf 'print first\nQV_chat_sendtext 1|2|3\n' >"$work/faulty.pub"
+status=0
+parlino run "$work/faulty.pub" >"$work/faulty.out" 2>"$work/faulty.err" || status=$?
+[[ $status -eq 4 ]] || fail "a faulty publication gave exit code $status under wine, expected 4"
+grep -qF 'faulty.pub:2: unknown action or command "QV_chat_sendtext"' "$work/faulty.err" ||
+    fail "the faulty line was not named"
+[[ ! -s $work/faulty.out ]] || fail "a faulty publication ran under wine"
+
+mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
+converse() { # SIDE MY_PORT PEER_PORT
+    parlino run "$examples/conversation.pub" --set side="$1" --set my_port="$2" --set peer_port="$3" \
+        --set lines=5 --set pace=50 >"$work/$1.out" 2>"$work/$1.err" &
+    started_pids+=($!)
+}
+converse ann "${ports[0]}" "${ports[1]}"
+converse bob "${ports[1]}" "${ports[0]}"
+for pid in "${started_pids[@]}"; do
+    wait_exit "$pid" 120
+    [[ $exit_status -eq 0 ]] || fail "a publication under wine ended with exit code $exit_status"
+done
+said_equals_heard "$work/ann.out" "$work/bob.out" 5
+said_equals_heard "$work/bob.out" "$work/ann.out" 5
+mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
+mkfifo "$work/cid.in" "$work/dan.in"
+exec 5<>"$work/cid.in" 6<>"$work/dan.in"
+chat() { # NAME PORT PEER_PORT
+    parlino chat --port "$2" --peer "127.0.0.1:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- &
+    started_pids+=($!)
+}
+chat cid "${ports[0]}" "${ports[1]}"
+cid=$!
+chat dan "${ports[1]}" "${ports[0]}"
+dan=$!
+wait_for "$work/cid.out" "Type a line" 60
+wait_for "$work/dan.out" "Type a line" 60
+printf 'hello dan\r\n' >&5
+printf 'hello cid\n' >&6
+wait_for "$work/dan.out" "] < hello dan" 30
+wait_for "$work/cid.out" "] < hello cid" 30
+printf '/quit\n' >&5
+exec 6>&-
+for pid in "$cid" "$dan"; do
+    wait_exit "$pid" 30
+    [[ $exit_status -eq 0 ]] || fail "a chat under wine ended with exit code $exit_status"
+done
+grep -qF "port ${ports[0]} closed" "$work/cid.out" || fail "/quit did not close the port under wine"
+grep -qF "port ${ports[1]} closed" "$work/dan.out" || fail "the end of input did not close the port under wine"
+echo "under wine: info, a refused publication, 5 lines each way, a chat both ways"

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Two machines for real: two network namespaces joined by a veth pair
+# (198.18.0.1/24 and 198.18.0.2/24, the range set aside for network tests),
+# one publication in each. Each must report its own veth address as its
+# address, and 200 lines must cross each way, each once, in order, byte for
+# byte. Needs root; without it the test exits 77, which CTest shows as
+# skipped. The namespaces go away however the test ends.
+source "$(dirname "$0")/lib.sh"
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "SKIPPED: creating network namespaces needs root"
+    exit 77
+fi
+if ! command -v ip >/dev/null; then
+    echo "SKIPPED: no ip command (iproute2)"
+    exit 77
+fi
+
+lines=200
+ns_a=parlino-a-$$ ns_b=parlino-b-$$
+veth_a=plva$$ veth_b=plvb$$
+extra_cleanup='ip netns del "$ns_a" 2>/dev/null; ip netns del "$ns_b" 2>/dev/null; ip link del "$veth_a" 2>/dev/null'
+
+ip netns add "$ns_a"
+ip netns add "$ns_b"
+ip link add "$veth_a" type veth peer name "$veth_b"
+ip link set "$veth_a" netns "$ns_a"
+ip link set "$veth_b" netns "$ns_b"
+ip -n "$ns_a" addr add 198.18.0.1/24 dev "$veth_a"
+ip -n "$ns_b" addr add 198.18.0.2/24 dev "$veth_b"
+for ns in "$ns_a" "$ns_b"; do
+    ip -n "$ns" link set lo up
+done
+ip -n "$ns_a" link set "$veth_a" up
+ip -n "$ns_b" link set "$veth_b" up
+
+port_a=$(ip netns exec "$ns_a" "$free_udp_ports" 1)
+port_b=$(ip netns exec "$ns_b" "$free_udp_ports" 1)
+# Bytes that a careless host would mangle: blanks, punctuation, 8-bit text.
+payload=$' tab\there, "quotes", <angle> & {brace} ~`!@#$%^*()_+-=;:\',./? caf\xe9 \xff\x80'
+
+converse() { # NAMESPACE SIDE MY_PORT PEER_ADDRESS PEER_PORT
+    ip netns exec "$1" "$parlino" run "$examples/conversation.pub" --set side="$2" --set my_port="$3" \
+        --set peer_ip="$4" --set peer_port="$5" --set lines=$lines --set pace=0 --set say="$payload" \
+        >"$work/$2.out" 2>"$work/$2.err" &
+    started_pids+=($!)
+}
+converse "$ns_a" a "$port_a" 198.18.0.2 "$port_b"
+converse "$ns_b" b "$port_b" 198.18.0.1 "$port_a"
+for pid in "${started_pids[@]}"; do
+    wait_exit "$pid" 90
+    [[ $exit_status -eq 0 ]] || fail "a publication ended with exit code $exit_status"
+done
+
+grep -qx "a is at 198.18.0.1, port $port_a, talking to 198.18.0.2:$port_b" "$work/a.out" ||
+    fail "my-IP in $ns_a did not give 198.18.0.1"
+grep -qx "b is at 198.18.0.2, port $port_b, talking to 198.18.0.1:$port_a" "$work/b.out" ||
+    fail "my-IP in $ns_b did not give 198.18.0.2"
+grep -qxF "> a says line $lines: $payload" "$work/a.out" || fail "the payload was not said as given"
+said_equals_heard "$work/a.out" "$work/b.out" $lines
+said_equals_heard "$work/b.out" "$work/a.out" $lines
+echo "two namespaces: my-IP gave each veth address; $lines lines each way arrived once, in order"
