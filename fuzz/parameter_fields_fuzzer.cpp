@@ -1,9 +1,11 @@
 // The field rule over any text and separator: the fields joined back with the
 // separator give the text, fieldCount counts them, no field holds the
-// separator, and field numbers outside 1..fieldCount give the empty text.
+// separator, field numbers outside 1..fieldCount give the empty text, and
+// leadingFields gives the same fields as parameterField.
 #include "plugin/parameter_fields.h"
 #include "property.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -59,5 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         joined += field;
     }
     PROPERTY(joined == text);
+
+    // The one-pass reader of leading fields agrees with parameterField.
+    if (separator.size() == 1) {
+        std::array<std::string_view, 6> leading;
+        parlino::leadingFields(text, separator.front(), leading);
+        for (std::size_t i = 0; i < leading.size(); ++i) {
+            const auto expected = parameterField(text, separator, static_cast<std::int32_t>(i + 1));
+            PROPERTY(leading[i] == expected);
+            PROPERTY(leading[i].empty() || leading[i].data() == expected.data());
+        }
+    }
     return 0;
 }

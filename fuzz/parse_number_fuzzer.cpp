@@ -1,6 +1,7 @@
 // parseNumber over any bytes: never NaN, blind to leading white space and to
 // what follows the number, symmetric in its sign, exact for short integers,
-// and always convertible to a port and an octet without undefined behaviour.
+// and always convertible to a port and an octet without undefined behaviour;
+// portFromText, which reads plain digits directly, agrees with it.
 #include "chat/number_text.h"
 #include "property.h"
 
@@ -63,5 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     else
         PROPERTY(port == INT32_MIN);
     static_cast<void>(parlino::octetFromNumber(value));
+    // The shortcut for plain digits gives what the number rule gives.
+    PROPERTY(parlino::portFromText(text) == port);
     return 0;
 }
