@@ -8,8 +8,10 @@ cd "$root"
 bash scripts/setup.sh
 jobs=${PARLINO_JOBS:-$(nproc)}
 export PARLINO_JOBS=$jobs
-for stage in scripts/test.d/*.sh; do
+stages=(scripts/test.d/*.sh)
+for stage in "${stages[@]}"; do
     echo "==== ${stage##*/}"
     bash "$stage"
 done
 echo "==== all stages passed"
+echo "stages: ${#stages[@]} passed, 0 failed"
