@@ -63,6 +63,27 @@ wait_exit() {
     started_pids=("${kept[@]}")
 }
 
+# start_conversation SIDE HOST [OPTION...]: HOST (a path or a shell
+# function) plays examples/conversation.pub as SIDE in the background with
+# the given --set options; its output goes to $work/SIDE.out and .err.
+start_conversation() {
+    local side=$1 host=$2
+    shift 2
+    "$host" run "$examples/conversation.pub" --set side="$side" "$@" \
+        >"$work/$side.out" 2>"$work/$side.err" &
+    started_pids+=($!)
+}
+
+# expect_all_succeed SECONDS: every process this test still runs exits
+# with code 0 within SECONDS.
+expect_all_succeed() {
+    local pid
+    for pid in "${started_pids[@]}"; do
+        wait_exit "$pid" "$1"
+        [[ $exit_status -eq 0 ]] || fail "a publication ended with exit code $exit_status"
+    done
+}
+
 # Lines of FILE that start with PREFIX, the prefix taken off, CRs dropped.
 lines_with_prefix() {
     tr -d '\r' <"$1" | sed -n "s/^$2//p"

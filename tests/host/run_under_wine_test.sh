@@ -23,17 +23,11 @@ grep -qF 'faulty.pub:2: unknown action or command "QV_chat_sendtext"' "$work/fau
 [[ ! -s $work/faulty.out ]] || fail "a faulty publication ran under wine"
 
 mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
-converse() { # SIDE MY_PORT PEER_PORT
-    parlino run "$examples/conversation.pub" --set side="$1" --set my_port="$2" --set peer_port="$3" \
-        --set lines=5 --set pace=50 >"$work/$1.out" 2>"$work/$1.err" &
-    started_pids+=($!)
-}
-converse ann "${ports[0]}" "${ports[1]}"
-converse bob "${ports[1]}" "${ports[0]}"
-for pid in "${started_pids[@]}"; do
-    wait_exit "$pid" 120
-    [[ $exit_status -eq 0 ]] || fail "a publication under wine ended with exit code $exit_status"
-done
+start_conversation ann parlino --set my_port="${ports[0]}" --set peer_port="${ports[1]}" \
+    --set lines=5 --set pace=50
+start_conversation bob parlino --set my_port="${ports[1]}" --set peer_port="${ports[0]}" \
+    --set lines=5 --set pace=50
+expect_all_succeed 120
 said_equals_heard "$work/ann.out" "$work/bob.out" 5
 said_equals_heard "$work/bob.out" "$work/ann.out" 5
 mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')

@@ -39,18 +39,13 @@ port_b=$(ip netns exec "$ns_b" "$free_udp_ports" 1)
 # Bytes that a careless host would mangle: blanks, punctuation, 8-bit text.
 payload=$' tab\there, "quotes", <angle> & {brace} ~`!@#$%^*()_+-=;:\',./? caf\xe9 \xff\x80'
 
-converse() { # NAMESPACE SIDE MY_PORT PEER_ADDRESS PEER_PORT
-    ip netns exec "$1" "$parlino" run "$examples/conversation.pub" --set side="$2" --set my_port="$3" \
-        --set peer_ip="$4" --set peer_port="$5" --set lines=$lines --set pace=0 --set say="$payload" \
-        >"$work/$2.out" 2>"$work/$2.err" &
-    started_pids+=($!)
-}
-converse "$ns_a" a "$port_a" 198.18.0.2 "$port_b"
-converse "$ns_b" b "$port_b" 198.18.0.1 "$port_a"
-for pid in "${started_pids[@]}"; do
-    wait_exit "$pid" 90
-    [[ $exit_status -eq 0 ]] || fail "a publication ended with exit code $exit_status"
-done
+host_in_a() { ip netns exec "$ns_a" "$parlino" "$@"; }
+host_in_b() { ip netns exec "$ns_b" "$parlino" "$@"; }
+start_conversation a host_in_a --set my_port="$port_a" --set peer_ip=198.18.0.2 --set peer_port="$port_b" \
+    --set lines=$lines --set pace=0 --set say="$payload"
+start_conversation b host_in_b --set my_port="$port_b" --set peer_ip=198.18.0.1 --set peer_port="$port_a" \
+    --set lines=$lines --set pace=0 --set say="$payload"
+expect_all_succeed 90
 
 grep -qx "a is at 198.18.0.1, port $port_a, talking to 198.18.0.2:$port_b" "$work/a.out" ||
     fail "my-IP in $ns_a did not give 198.18.0.1"
