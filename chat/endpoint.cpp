@@ -180,14 +180,22 @@ std::uint8_t sendDatagram(EndpointNumber number, Ipv4Address address, std::int32
     // to this machine; refusing it everywhere lets the user see the mistake.
     if (address == 0)
         return deviceIoError;
-    if (const auto outcome = platform::waitWritable(endpoint->socketHandle);
-        outcome != platform::SocketOutcome::done)
-        return socketFailure(outcome);
+    const auto portNetworkOrder = toNetworkOrder(lowPortBits(port));
     std::size_t sent = 0;
-    if (const auto outcome = platform::sendTo(endpoint->socketHandle, text.data(), text.size(),
-                                              address, toNetworkOrder(lowPortBits(port)), sent);
+    bool sentAtOnce = false;
+    if (const auto outcome = platform::sendIfRoom(endpoint->socketHandle, text.data(), text.size(),
+                                                  address, portNetworkOrder, sent, sentAtOnce);
         outcome != platform::SocketOutcome::done)
         return socketFailure(outcome);
+    if (!sentAtOnce) {
+        if (const auto outcome = platform::waitWritable(endpoint->socketHandle);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+        if (const auto outcome = platform::sendTo(endpoint->socketHandle, text.data(), text.size(),
+                                                  address, portNetworkOrder, sent);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+    }
     return sent < text.size() ? deviceIoError : noError;
 }
 
@@ -196,23 +204,31 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
     auto *endpoint = find(number);
     if (endpoint == nullptr)
         return badFileNameOrNumber;
-    const std::uint32_t seconds = endpoint->timeout >> 10;
-    const std::uint32_t microseconds = (endpoint->timeout & 1023) << 10;
-    bool readable = false;
-    if (const auto outcome =
-            platform::waitReadable(endpoint->socketHandle, seconds, microseconds, readable);
-        outcome != platform::SocketOutcome::done)
-        return socketFailure(outcome);
-    if (!readable)
-        return deviceTimeout;
     std::size_t received = 0;
     std::uint32_t sender = 0;
     std::uint16_t senderPort = 0;
-    if (const auto outcome =
-            platform::receiveFrom(endpoint->socketHandle, endpoint->receiveBuffer,
-                                  sizeof endpoint->receiveBuffer, received, sender, senderPort);
+    bool takenAtOnce = false;
+    if (const auto outcome = platform::receiveIfQueued(
+            endpoint->socketHandle, endpoint->receiveBuffer, sizeof endpoint->receiveBuffer,
+            received, sender, senderPort, takenAtOnce);
         outcome != platform::SocketOutcome::done)
         return socketFailure(outcome);
+    if (!takenAtOnce) {
+        const std::uint32_t seconds = endpoint->timeout >> 10;
+        const std::uint32_t microseconds = (endpoint->timeout & 1023) << 10;
+        bool readable = false;
+        if (const auto outcome =
+                platform::waitReadable(endpoint->socketHandle, seconds, microseconds, readable);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+        if (!readable)
+            return deviceTimeout;
+        if (const auto outcome =
+                platform::receiveFrom(endpoint->socketHandle, endpoint->receiveBuffer,
+                                      sizeof endpoint->receiveBuffer, received, sender, senderPort);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+    }
     try {
         datagram.text.assign(endpoint->receiveBuffer, received);
     } catch (const std::bad_alloc &) {
