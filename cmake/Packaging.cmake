@@ -5,7 +5,9 @@
 # documents and the example publications. CPack makes the ZIP for Windows
 # users, with a README of its own at the top, and a .tar.gz and a .deb on
 # Linux.
-set(user_guides docs/authors-guide.md docs/host.md)
+# Users' guides go into both packages; the Linux one, whose README links
+# to the developers' documents too, gets every document of docs/.
+set(user_guides docs/authors-guide.md docs/host.md docs/publications.md)
 file(GLOB user_pictures RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.png)
 if(WIN32)
     # Text files that Notepad opens with a double click.
@@ -17,7 +19,8 @@ if(WIN32)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME win32)
 else()
-    install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    install(FILES README.md README-Windows.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    file(GLOB user_guides RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.md)
     set(PARLINO_EXAMPLES_FOLDER ${CMAKE_INSTALL_DOCDIR}/examples)
     set(PARLINO_GUIDES_FOLDER ${CMAKE_INSTALL_DOCDIR}/docs)
     set(CPACK_GENERATOR TGZ DEB)

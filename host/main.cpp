@@ -241,9 +241,8 @@ int run(int argc, char **argv) {
 } // namespace parlino::host
 
 int main(int argc, char **argv) {
-    // A double click gives parlino a window of its own: explain, and keep it open.
-    const parlino::host::OwnConsoleWindow window(argc);
-    if (window.introduced())
+    // Double-clicked, parlino explains how to use it rather than flash and vanish.
+    if (parlino::host::introduceWhenDoubleClicked(argc))
         return 0;
     try {
         return parlino::host::run(argc, argv);

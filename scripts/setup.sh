@@ -19,8 +19,8 @@ test_packages=(
     git googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
     g++-mingw-w64-i686 wine wine32 fonts-wine
-    socat iproute2 procps util-linux man-db
-    xvfb xdotool x11-apps imagemagick xterm
+    socat iproute2 procps util-linux man-db tmux
+    xvfb xdotool x11-apps imagemagick xterm fonts-dejavu-core
 )
 
 packages=("${demo_packages[@]}")

@@ -21,8 +21,10 @@ mapfile -t commands < <("$parlino" --help | awk '
     for command in "${commands[@]}"; do
         echo ".SS \"parlino $command\""
         echo '.nf'
-        # Backslashes and lines starting with a dot or quote mean something to roff.
-        "$parlino" "$command" --help | sed -e 's/\\/\\e/g' -e "s/^\\([.']\\)/\\\\\\&\\1/"
+        # Long lines folded to the page; backslashes and lines starting with a
+        # dot or quote mean something to roff.
+        "$parlino" "$command" --help | fold -s -w 78 |
+            sed -e 's/\\/\\e/g' -e "s/^\\([.']\\)/\\\\\\&\\1/"
         echo '.fi'
     done
     cat "$extra"

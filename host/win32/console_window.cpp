@@ -39,23 +39,13 @@ const char *const introduction =
 
 } // namespace
 
-OwnConsoleWindow::OwnConsoleWindow(int argumentCount) : owned_(consoleIsOurOwn()) {
-    if (owned_ && argumentCount <= 1) {
-        std::cout << introduction;
-        introduced_ = true;
-    }
-}
-
-OwnConsoleWindow::~OwnConsoleWindow() {
-    if (!owned_)
-        return;
-    try {
-        std::cout << "\nPress Enter to close this window." << std::flush;
-        std::cin.clear(); // the chat may have ended with the end of input
-        std::string line;
-        std::getline(std::cin, line);
-    } catch (...) {
-    }
+bool introduceWhenDoubleClicked(int argumentCount) {
+    if (argumentCount > 1 || !consoleIsOurOwn())
+        return false;
+    std::cout << introduction << "\nPress Enter to close this window." << std::flush;
+    std::string line;
+    std::getline(std::cin, line);
+    return true;
 }
 
 } // namespace parlino::host
