@@ -37,6 +37,9 @@ trap cleanup EXIT
 # ---- The message box: a wine prefix of its own, at 192 dots per inch ----
 export WINEPREFIX=$work/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot --init >/dev/null 2>&1
+# Wine's own fonts (Tahoma for text, Marlett for the title bar's close
+# button), put where every wine finds them.
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
 wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
 wineserver -w
@@ -47,17 +50,17 @@ echo "drew docs/open-port-warning.png"
 
 # ---- Two chat windows: xterm on Xvfb, each showing a tmux session ----
 mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1400x520x24 -br -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1400x360x24 -br -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 read -r -t 30 display_number <"$work/display" || { echo "pictures: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display_number"
 
 parlino=$root/build/linux/parlino
 chat_window() { # SESSION MY_PORT PEER_PORT X
-    tmux -L "$tmux_socket" -f /dev/null new-session -d -s "$1" -x 78 -y 22 \
+    tmux -L "$tmux_socket" -f /dev/null new-session -d -s "$1" -x 74 -y 11 \
         "env PS1= bash --norc -c '$parlino chat --port $2 --peer 127.0.0.1:$3; sleep 600'"
     tmux -L "$tmux_socket" set -g status off
-    xterm -geometry 78x22+"$4"+40 -fa 'DejaVu Sans Mono' -fs 11 -bg '#fdfdf8' -fg '#202020' \
+    xterm -geometry 74x11+"$4"+40 -fa 'DejaVu Sans Mono' -fs 11 -bg '#fdfdf8' -fg '#202020' \
         -bw 2 -T "parlino chat $2" -e tmux -L "$tmux_socket" attach -t "$1" &
     xterm_pids+=($!)
 }
@@ -66,8 +69,8 @@ say() { # SESSION LINE
     tmux -L "$tmux_socket" send-keys -t "$1" Enter
     sleep 1.2
 }
-chat_window ann "$port" "$peer_port" 20
-chat_window bob "$peer_port" "$port" 710
+chat_window ann "$port" "$peer_port" 16
+chat_window bob "$peer_port" "$port" 692
 sleep 3
 say ann "hello, is anybody on 40002?"
 say bob "yes, bob here. I hear you fine"
@@ -75,5 +78,7 @@ say ann "good: the firewall lets UDP through, then"
 say bob "shall we try it between our two machines next?"
 say ann "yes: I am at the address my-IP shows above"
 sleep 2
-xwd -root -silent -display "$DISPLAY" | convert xwd:- -crop 1380x480+10+20 +repage docs/chat-two-windows.png
+# The two windows, with a margin of the (black) screen around them.
+xwd -root -silent -display "$DISPLAY" |
+    convert xwd:- -trim +repage -bordercolor black -border 16 docs/chat-two-windows.png
 echo "drew docs/chat-two-windows.png"

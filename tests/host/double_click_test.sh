@@ -8,7 +8,7 @@ set -euo pipefail
 parlino=$1 wine_run=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/parlino-double-click.XXXXXX")
 socket=parlino-double-click-$$
-trap 'tmux -L "$socket" kill-server 2>/dev/null || true; WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'tmux -L "$socket" kill-server 2>/dev/null || true; [[ -z ${WINEPREFIX:-} ]] || wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() {
     echo "FAIL: $*" >&2
     cat "$work"/* >&2 2>/dev/null || true
