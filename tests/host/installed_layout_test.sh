@@ -19,6 +19,8 @@ if [[ -n $runner ]]; then
     for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.md docs/host.md examples/talk.pub; do
         [[ -s $prefix/$file ]] || fail "no $file"
     done
+    ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
+        fail "the Windows README gives developers' instructions"
 else
     [[ -s $prefix/share/man/man1/parlino.1 ]] || fail "no share/man/man1/parlino.1"
     for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
