@@ -1,26 +1,44 @@
 #!/usr/bin/env bash
 # Every relative link in every Markdown file of the repository leads to a
 # file or folder that exists: [text](path), ![picture](path) and
-# [name]: path, outside code blocks and code spans. Web and mail links and
-# links within the same page (#heading) are not followed.
+# [name]: path, outside code blocks and code spans; a #heading after a
+# Markdown file's path, or alone, names one of that file's headings (as
+# GitHub makes their anchors). Web and mail links are not followed.
 # Usage: check_links.sh REPOSITORY_ROOT
 set -euo pipefail
 root=$(cd "$1" && pwd)
 failures=0 checked=0
+# The anchors of a Markdown file's headings: lower case, punctuation other
+# than "-" and "_" dropped, blanks made "-".
+anchors() {
+    awk '/^[[:space:]]*(```|~~~)/ { fenced = !fenced; next }
+        !fenced && /^#+[[:space:]]/ {
+            heading = tolower($0)
+            sub(/^#+[[:space:]]+/, "", heading)
+            gsub(/[^a-z0-9 _-]/, "", heading)
+            gsub(/ /, "-", heading)
+            print heading
+        }' "$1"
+}
 while IFS= read -r -d '' file; do
     folder=$(dirname "$file")
     while IFS= read -r target; do
-        target=${target%%#*}
         target=${target%% *}
-        [[ -n $target ]] || continue
+        anchor=''
+        [[ $target != *#* ]] || anchor=${target#*#}
+        target=${target%%#*}
         case $target in
         *://* | mailto:*) continue ;;
+        '') path=$file ;;
         /*) path=$root$target ;;
         *) path=$folder/$target ;;
         esac
         checked=$((checked + 1))
         if [[ ! -e $path ]]; then
             echo "FAIL: ${file#"$root"/}: no such file: $target" >&2
+            failures=$((failures + 1))
+        elif [[ -n $anchor && $path == *.md ]] && ! anchors "$path" | grep -qxF -- "$anchor"; then
+            echo "FAIL: ${file#"$root"/}: no heading for #$anchor in ${target:-this page}" >&2
             failures=$((failures + 1))
         fi
     done < <(awk '
