@@ -12,7 +12,7 @@ trap 'rm -f "$include"' EXIT
 # The commands are the first words of the lines under the help's
 # "Subcommands:" (or "Commands:") heading, up to the next blank line.
 mapfile -t commands < <("$parlino" --help | awk '
-    /^[A-Za-z ]*[Cc]ommands:[[:space:]]*$/ { listing = 1; next }
+    tolower($0) ~ /^[a-z ]*commands:[[:space:]]*$/ { listing = 1; next }
     listing && /^[[:space:]]*$/ { listing = 0 }
     listing && $1 ~ /^[a-z][a-z-]*$/ { print $1 }')
 

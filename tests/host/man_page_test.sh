@@ -21,7 +21,7 @@ grep -qF "parlino $("$parlino" --version | awk '{print $NF}')" <<<"$rendered" ||
     fail "the page does not give the host's version"
 
 help=$("$parlino" --help)
-commands=$(awk '/^[A-Za-z ]*[Cc]ommands:[[:space:]]*$/ { l = 1; next } l && /^[[:space:]]*$/ { l = 0 }
+commands=$(awk 'tolower($0) ~ /^[a-z ]*commands:[[:space:]]*$/ { l = 1; next } l && /^[[:space:]]*$/ { l = 0 }
     l && $1 ~ /^[a-z][a-z-]*$/ { print $1 }' <<<"$help")
 [[ -n $commands ]] || fail "parlino --help lists no command"
 for command in $commands; do
