@@ -1,6 +1,7 @@
 // parlino: the reference host of the chat module. It lists the module's
 // actions (info), plays publications (run) and chats from a terminal (chat).
 #include "host/chat.h"
+#include "host/console_window.h"
 #include "host/exit_codes.h"
 #include "host/plugin_host.h"
 #include "host/publication.h"
@@ -240,6 +241,9 @@ int run(int argc, char **argv) {
 } // namespace parlino::host
 
 int main(int argc, char **argv) {
+    // Double-clicked, parlino explains how to use it rather than flash and vanish.
+    if (parlino::host::introduceWhenDoubleClicked(argc))
+        return 0;
     try {
         return parlino::host::run(argc, argv);
     } catch (const std::exception &error) {

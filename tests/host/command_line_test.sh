@@ -54,7 +54,7 @@ done
 # info: the texts from nbInitPlugIn and the five registered actions, with
 # both lines of a two-line description.
 expect 0 "Parlino 1.0.0" info
-for text in "description: Chat service functions" "author:" \
+for text in "description: Chat service functions" "author:      The Parlino authors" \
     "1  QV_chat_my_ip  (ACTIONPARAM_ALPHA, 1 parameter)" "Get IP address at [qv_chat_my_pc] variable" \
     "2  QV_chat_open_port  (" "QV_chat_open_port\"[port]\"" \
     "3  QV_chat_send_txt  (" "Send Chat Text to remote user" "QV_chat_send_text\"[remote_ip]|[port]|[text]\"" \
