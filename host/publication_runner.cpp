@@ -79,6 +79,9 @@ class Runner {
         if (limited && !readNumber(statement, largestRepeatCount, "repeat count", count))
             return false;
         for (std::uint32_t round = 1; !limited || round <= count; ++round) {
+            // Each round counts as a line run, so that an empty loop stops too.
+            if (!environment_.keepRunning())
+                return stop(statement, "the publication was stopped");
             if (statement.condition && holds(*statement.condition))
                 break;
             if (!statement.variable.empty())

@@ -138,10 +138,13 @@ TEST(PublicationRunner, RunsTheDeepestNestingAndStopsWhenTheEnvironmentSays) {
     EXPECT_TRUE(played.outcome.finished);
     EXPECT_EQ(played.printed, "inside\n");
 
-    played = play("print once\nrepeat until never\n  send x\nend\n", variables, {}, 4);
+    // Lines and rounds count: print, repeat, round, send, round, send, round.
+    played = play("print once\nrepeat until never\n  send x\nend\n", variables, {}, 6);
     EXPECT_FALSE(played.outcome.finished);
-    EXPECT_EQ(played.outcome.line, 3);
+    EXPECT_EQ(played.outcome.line, 2);
     EXPECT_EQ(played.calls.size(), 2u);
+    played = play("repeat until never\nend\n", variables, {}, 1000);
+    EXPECT_FALSE(played.outcome.finished);
 }
 
 TEST(PublicationRunner, CountsFromVariablesAreCheckedWhenTheyRun) {
