@@ -16,7 +16,7 @@ printf 'print first\nQV_chat_my_ip\nQV_chat_sned_txt 1|2|3\nrepeat 2\n' >"$work/
 printf 'print before\nfail told to stop\nprint after\n' >"$work/stopped.pub"
 printf 'print ran\n' >"$work/fine.pub"
 printf '\xef\xbb\xbfprint saved by Notepad\r\n' >"$work/bom.pub"
-printf 'if x\n%.0s' {1..60000} >"$work/deep.pub"
+printf 'repeat 1\n%.0s' {1..60000} >"$work/deep.pub"
 printf 'end\n%.0s' {1..60000} >>"$work/deep.pub"
 
 expect 0 "parlino 1.0.0" --version
