@@ -1,8 +1,8 @@
 // Publications: the line-based scripts that `parlino run` plays. Each line
 // is a comment, an action of the module by its registered name followed by
-// its parameter text, or one of the host's commands (print, set, pause,
-// fail, require, if ... end, repeat ... end). The whole file is checked before any
-// line runs. The format is described in the README.
+// its parameter text, or one of the host's commands (print, set, require,
+// pause, fail, if ... end, repeat ... end). The whole file is checked before
+// any line runs. The format is described in the README.
 #pragma once
 
 #include "host/plugin_host.h"
@@ -56,8 +56,9 @@ Publication parsePublication(std::string_view text, const std::vector<Registered
 inline constexpr std::uint32_t largestRepeatCount = 1000000;
 inline constexpr std::uint32_t longestPause = 3600000;
 // The deepest nesting of if and repeat blocks. Running a block takes stack
-// for each level it is inside, and the main thread's stack is small on
-// Windows (1 MB); a person's publication needs a handful of levels.
+// for each level it is inside, and the main thread's stack is smaller on
+// Windows (2 MB) than on Linux; a person's publication needs a handful of
+// levels.
 inline constexpr std::size_t deepestNesting = 100;
 
 } // namespace parlino::host
