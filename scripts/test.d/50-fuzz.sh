@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Every libFuzzer target in turn over its seed corpus and the regression
 # inputs kept in fuzz/corpus/<target>, sharing PARLINO_FUZZ_SECONDS (300 by
-# default) equally. A crash, a
-# leak or a broken property fails the stage; the input that caused it is left
-# in build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
+# default, 50 s for each of six targets) equally. A crash, a leak or a broken
+# property fails the stage; the input that caused it is left in
+# build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
 set -euo pipefail
 targets=(parse_number address_text parameter_fields error_texts exec_action publication)
 seconds=$(( ${PARLINO_FUZZ_SECONDS:-300} / ${#targets[@]} ))
