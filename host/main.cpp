@@ -122,8 +122,10 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
         std::cerr << "parlino: " << path << " was not run\n";
         return exit_code::publicationInvalid;
     }
-    if (checkOnly)
+    if (checkOnly) {
+        std::cerr << path << ": ok\n";
         return exit_code::success;
+    }
     for (const auto &setting : settings) {
         const auto equals = setting.find('=');
         host->variables().set(setting.substr(0, equals), setting.substr(equals + 1));

@@ -17,6 +17,9 @@ class PublicationEnvironment {
     virtual ~PublicationEnvironment() = default;
     virtual void runAction(std::int32_t number, const std::string &parameter) = 0;
     virtual void pause(std::uint32_t milliseconds) = 0;
+    // Asked before each line runs and each round of a repeat: false stops
+    // the publication there.
+    virtual bool keepRunning() { return true; }
 };
 
 struct RunOutcome {

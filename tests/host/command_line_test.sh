@@ -15,6 +15,9 @@ expect() {
 printf 'print first\nQV_chat_my_ip\nQV_chat_sned_txt 1|2|3\nrepeat 2\n' >"$work/faulty.pub"
 printf 'print before\nfail told to stop\nprint after\n' >"$work/stopped.pub"
 printf 'print ran\n' >"$work/fine.pub"
+printf '\xef\xbb\xbfprint saved by Notepad\r\n' >"$work/bom.pub"
+printf 'repeat 1\n%.0s' {1..60000} >"$work/deep.pub"
+printf 'end\n%.0s' {1..60000} >>"$work/deep.pub"
 
 expect 0 "parlino 1.0.0" --version
 expect 0 "Usage: parlino" --help
@@ -41,11 +44,19 @@ grep -qF 'faulty.pub:4: "repeat" has no "end"' "$work/last.err" || fail "the unc
 [[ ! -s $work/last.out ]] || fail "a faulty publication ran: $(cat "$work/last.out")"
 expect 1 "stopped.pub:2: told to stop" run "$work/stopped.pub"
 [[ $(cat "$work/last.out") == before ]] || fail "fail did not stop the publication"
-expect 0 "" run --check "$work/fine.pub"
+expect 0 "fine.pub: ok" run --check "$work/fine.pub"
 [[ ! -s $work/last.out ]] || fail "--check ran the publication"
 expect 0 "ran" run "$work/fine.pub"
+expect 0 "saved by Notepad" run "$work/bom.pub"
+for check in --check ""; do
+    expect 4 "deep.pub:101: blocks nest more than 100 levels deep" run $check "$work/deep.pub"
+done
 for example in "$examples"/*.pub; do
-    expect 0 "" run --check "$example"
+    expect 0 "${example##*/}: ok" run --check "$example"
+    # Run without its ports, it stops at once and names them.
+    expect 1 ": my_port, peer_port have no value (give them with --set my_port=VALUE --set peer_port=VALUE)" \
+        run "$example"
+    [[ ! -s $work/last.out && $(wc -l <"$work/last.err") -eq 1 ]] || fail "$example ran without its ports"
 done
 # A bare --module file name is the file in the current folder.
 (cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
