@@ -1,6 +1,7 @@
 #include "host/chat.h"
 
 #include "host/system.h"
+#include "host/visible_text.h"
 
 #include <atomic>
 #include <memory>
@@ -10,24 +11,6 @@ namespace parlino::host {
 namespace {
 
 constexpr std::uint32_t watchInterval = 50; // ms between looks at the end conditions
-
-// A received line as it is shown: control characters other than tab are
-// written in caret form (ESC as ^[, DEL as ^?), so that whoever sends to the
-// port cannot steer the terminal with escape sequences.
-std::string visibleText(const std::string &text) {
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
-            shown += '^';
-            shown += static_cast<char>(byte ^ 0x40);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 struct ChatActions {
     std::int32_t myIp = 0, openPort = 0, sendText = 0, receiveText = 0, closePort = 0;

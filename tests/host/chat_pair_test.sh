@@ -35,13 +35,15 @@ printf 'hi ann\n  two leading blanks\n' >&6
 stamped "$work/ann.out" "hi ann"
 stamped "$work/ann.out" "  two leading blanks"
 printf 'caf\xe9 cr\xe8me, 8-bit bytes\nsecond line\nthird line\n' >&5
-stamped "$work/bob.out" $'caf\xe9 cr\xe8me, 8-bit bytes'
+stamped "$work/bob.out" 'caf\xE9 cr\xE8me, 8-bit bytes'
 stamped "$work/bob.out" "third line"
 # Whoever sends to the port must not steer the terminal: control
 # characters are shown in caret form.
 printf 'clear \033[2J bell \a del \177 tab\tkept\n' >&5
 stamped "$work/bob.out" $'clear ^[[2J bell ^G del ^? tab\tkept'
 [[ $(grep -c ' < ' "$work/bob.out") -eq 5 ]] || fail "bob heard a line twice or a stray one"
+send_hostile_lines "${ports[1]}"
+expect_hostile_lines_shown "$work/bob.out"
 
 printf '/quit\n' >&5
 wait_exit "$ann"
