@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libedit-dev
     clang libclang-rt-14-dev valgrind
     g++-mingw-w64-i686 wine wine32
     socat iproute2 procps util-linux

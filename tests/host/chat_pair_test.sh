@@ -9,8 +9,8 @@ mkfifo "$work/ann.in" "$work/bob.in" "$work/cid.in"
 # The test holds each pipe open for writing (and reading, so that opening it
 # does not block); each chat gets only its own pipe as standard input.
 exec 5<>"$work/ann.in" 6<>"$work/bob.in" 7<>"$work/cid.in"
-chat() { # NAME PORT PEER_PORT
-    "$parlino" chat --port "$2" --peer "127.0.0.1:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
+chat() { # NAME PORT PEER_PORT [PEER_HOST]
+    "$parlino" chat --port "$2" --peer "${4:-127.0.0.1}:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
     started_pids+=($!)
 }
 stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
@@ -21,10 +21,11 @@ stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
 
 chat ann "${ports[0]}" "${ports[1]}"
 ann=$!
-chat bob "${ports[1]}" "${ports[0]}"
+chat bob "${ports[1]}" "${ports[0]}" localhost
 bob=$!
 wait_for "$work/ann.out" "open port ${ports[0]}: Ok"
 wait_for "$work/bob.out" "open port ${ports[1]}: Ok"
+grep -qF "with 127.0.0.1:${ports[0]} (localhost)" "$work/bob.out" || fail "the address looked up for localhost was not shown"
 grep -q '^my address: [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*$' "$work/ann.out" || fail "no local address shown"
 wait_for "$work/ann.out" "Type a line"
 wait_for "$work/bob.out" "Type a line"

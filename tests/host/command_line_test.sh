@@ -22,13 +22,22 @@ for command in info run chat; do
     expect 0 "parlino 1.0.0" "$command" --version
     expect 0 "Usage: parlino $command" "$command" --help
     expect 0 "Exit codes:" "$command" --help
+    expect 0 "in its own folder, then in " "$command" --help
+    ! grep -qF "INT:INT" "$work/last.out" || fail "$command --help shows the option parser's types"
 done
 expect 2 "subcommand is required"
-expect 2 "subcommand" bogus
+expect 2 'unknown command "bogus"' bogus
+expect 2 'did you mean "info"?' Info
+expect 2 'did you mean "chat"?' --module x caht
+expect 3 "cannot use the module $work/none" --module "$work/none" info
+expect 3 "cannot use the module $work/none" info --module "$work/none"
+expect 2 'decimal number from 1 to 65535, not "0x9c43"' chat --port 0x9c43 --peer 127.0.0.1:5000
+expect 2 'decimal number from 1 to 65535, not "abc"' chat --port abc --peer 127.0.0.1:5000
+expect 2 "unknown character set" chat --port 5000 --peer 127.0.0.1:5001 --charset no-such-set
 expect 2 "--port" chat --port 0 --peer 127.0.0.1:5000
 expect 2 "--port" chat --port 65536 --peer 127.0.0.1:5000
 expect 2 "--peer" chat --port 5000
-expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:5000
+expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
 expect 2 "FILE" run
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
@@ -47,6 +56,13 @@ expect 0 "ran" run "$work/fine.pub"
 for example in "$examples"/*.pub; do
     expect 0 "" run --check "$example"
 done
+# Without --module and without a module beside it, parlino names every
+# place it looked.
+cp "$parlino" "$work/alone"
+status=0
+"$work/alone" info >/dev/null 2>"$work/alone.err" || status=$?
+[[ $status -eq 3 ]] || fail "parlino without a module ended with $status, expected 3"
+grep -qF "not found at $work/Parlino.so nor $work/" "$work/alone.err" || fail "not every place looked was named: $(cat "$work/alone.err")"
 # A bare --module file name is the file in the current folder.
 (cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
     fail "--module Parlino.so did not load the module in the current folder"

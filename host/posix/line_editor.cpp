@@ -1,0 +1,109 @@
+// The chat's line editor on a Linux terminal, built on libedit: it reads
+// one key at a time (unbuffered), so that the reading thread never blocks
+// inside libedit while another thread shows an arriving line; both hold one
+// lock around every call into it.
+#include "host/line_editor.h"
+
+#include "host/system.h"
+
+#include <histedit.h>
+
+#include <clocale>
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+
+namespace parlino::host {
+namespace {
+
+class EditLineEditor : public LineEditor {
+  public:
+    explicit EditLineEditor(std::string prompt) : prompt_(std::move(prompt)) {}
+
+    bool start() {
+        history_ = history_init();
+        editor_ = el_init("parlino", stdin, stdout, stderr);
+        if (history_ == nullptr || editor_ == nullptr)
+            return false;
+        history(history_, &event_, H_SETSIZE, 500);
+        history(history_, &event_, H_SETUNIQUE, 1);
+        el_set(editor_, EL_CLIENTDATA, this);
+        el_set(editor_, EL_PROMPT, &EditLineEditor::promptOf);
+        el_set(editor_, EL_EDITOR, "emacs");
+        el_set(editor_, EL_HIST, history, history_);
+        // Ctrl-C stays the chat's: libedit installs no signal handlers.
+        el_set(editor_, EL_SIGNAL, 0);
+        system::ScopedLock lock(lock_);
+        el_set(editor_, EL_UNBUFFERED, 1); // draws the prompt
+        return true;
+    }
+
+    ~EditLineEditor() override {
+        if (editor_ != nullptr) {
+            system::ScopedLock lock(lock_);
+            std::fputs("\r\033[K", stdout);
+            std::fflush(stdout);
+            el_end(editor_); // gives the terminal back
+        }
+        if (history_ != nullptr)
+            history_end(history_);
+    }
+
+    Read readLine(std::string &line, int milliseconds) override {
+        pollfd keyboard{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&keyboard, 1, milliseconds) <= 0)
+            return Read::nothing;
+        system::ScopedLock lock(lock_);
+        int count = 0;
+        const char *text = el_gets(editor_, &count);
+        if (text == nullptr || count < 0)
+            return Read::endOfInput;
+        if (count == 0 || text[count - 1] != '\n')
+            return Read::nothing;
+        line.assign(text, static_cast<std::size_t>(count - 1));
+        if (line.find_first_not_of(' ') != std::string::npos)
+            history(history_, &event_, H_ENTER, line.c_str());
+        // Leaving and entering the unbuffered mode starts a fresh line and
+        // draws the prompt at once, not at the next key.
+        el_set(editor_, EL_UNBUFFERED, 0);
+        el_set(editor_, EL_UNBUFFERED, 1);
+        return Read::line;
+    }
+
+    void showLine(const std::string &text) override {
+        system::ScopedLock lock(lock_);
+        std::fputs("\r\033[K", stdout);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        el_set(editor_, EL_REFRESH);
+    }
+
+  private:
+    static char *promptOf(EditLine *editor) {
+        void *self = nullptr;
+        el_get(editor, EL_CLIENTDATA, &self);
+        return const_cast<char *>(static_cast<EditLineEditor *>(self)->prompt_.c_str());
+    }
+
+    std::string prompt_;
+    system::Mutex lock_;
+    History *history_ = nullptr;
+    HistEvent event_{};
+    EditLine *editor_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<LineEditor> openLineEditor(const std::string &prompt) {
+    if (!system::inputIsTerminal() || !system::outputIsTerminal())
+        return nullptr;
+    // Multibyte characters are edited as characters in a UTF-8 locale.
+    std::setlocale(LC_CTYPE, "");
+    auto editor = std::make_unique<EditLineEditor>(prompt);
+    if (!editor->start())
+        return nullptr;
+    return editor;
+}
+
+} // namespace parlino::host
