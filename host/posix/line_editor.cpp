@@ -9,6 +9,7 @@
 #include <histedit.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
@@ -31,8 +32,16 @@ class EditLineEditor : public LineEditor {
         el_set(editor_, EL_PROMPT, &EditLineEditor::promptOf);
         el_set(editor_, EL_EDITOR, "emacs");
         el_set(editor_, EL_HIST, history, history_);
-        // Ctrl-C stays the chat's: libedit installs no signal handlers.
+        // Ctrl-C stays the chat's: libedit installs no signal handlers, and
+        // as the terminal sends no signal while a line is edited, the key
+        // raises the one the chat waits for. Ctrl-D on an empty line ends
+        // the input, as it does in a plain terminal.
         el_set(editor_, EL_SIGNAL, 0);
+        el_set(editor_, EL_ADDFN, "parlino-interrupt", "Interrupt the chat", &EditLineEditor::interrupt);
+        el_set(editor_, EL_BIND, "^C", "parlino-interrupt", nullptr);
+        el_set(editor_, EL_ADDFN, "parlino-end-or-delete", "End the input on an empty line, else delete",
+               &EditLineEditor::endOrDelete);
+        el_set(editor_, EL_BIND, "^D", "parlino-end-or-delete", nullptr);
         system::ScopedLock lock(lock_);
         el_set(editor_, EL_UNBUFFERED, 1); // draws the prompt
         return true;
@@ -56,7 +65,7 @@ class EditLineEditor : public LineEditor {
         system::ScopedLock lock(lock_);
         int count = 0;
         const char *text = el_gets(editor_, &count);
-        if (text == nullptr || count < 0)
+        if (text == nullptr || count < 0 || endTyped_)
             return Read::endOfInput;
         if (count == 0 || text[count - 1] != '\n')
             return Read::nothing;
@@ -80,10 +89,32 @@ class EditLineEditor : public LineEditor {
     }
 
   private:
-    static char *promptOf(EditLine *editor) {
+    static EditLineEditor *of(EditLine *editor) {
         void *self = nullptr;
         el_get(editor, EL_CLIENTDATA, &self);
-        return const_cast<char *>(static_cast<EditLineEditor *>(self)->prompt_.c_str());
+        return static_cast<EditLineEditor *>(self);
+    }
+
+    static unsigned char interrupt(EditLine *, int) {
+        ::raise(SIGINT);
+        return CC_NORM;
+    }
+
+    static unsigned char endOrDelete(EditLine *editor, int) {
+        const LineInfo *line = el_line(editor);
+        if (line->buffer == line->lastchar) {
+            of(editor)->endTyped_ = true;
+            return CC_EOF;
+        }
+        if (line->cursor == line->lastchar)
+            return CC_NORM;
+        el_cursor(editor, 1);
+        el_deletestr(editor, 1);
+        return CC_REFRESH;
+    }
+
+    static char *promptOf(EditLine *editor) {
+        return const_cast<char *>(of(editor)->prompt_.c_str());
     }
 
     std::string prompt_;
@@ -91,6 +122,7 @@ class EditLineEditor : public LineEditor {
     History *history_ = nullptr;
     HistEvent event_{};
     EditLine *editor_ = nullptr;
+    bool endTyped_ = false; // under lock_
 };
 
 } // namespace
