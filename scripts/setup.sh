@@ -8,7 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libedit-dev
     clang libclang-rt-14-dev valgrind
     g++-mingw-w64-i686 wine wine32
-    socat iproute2 procps util-linux
+    socat iproute2 procps util-linux tmux
     xvfb xdotool x11-apps imagemagick
 )
 
