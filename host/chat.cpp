@@ -74,7 +74,7 @@ struct ChatLine {
         system::ScopedLock lock(outputLock);
         if (editor) {
             err << std::flush;
-            editor->showLine(line);
+            editor->showLine(line, true);
         } else {
             err << line << '\n' << std::flush;
         }

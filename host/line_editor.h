@@ -16,8 +16,9 @@ class LineEditor {
     // Waits up to `milliseconds` for a finished line (without its newline).
     // One thread reads.
     virtual Read readLine(std::string &line, int milliseconds) = 0;
-    // Shows a whole line above the one being typed; any thread.
-    virtual void showLine(const std::string &text) = 0;
+    // Shows a whole line above the one being typed, on standard output or
+    // standard error; any thread.
+    virtual void showLine(const std::string &text, bool onStandardError = false) = 0;
 };
 
 // An editor on the terminal when standard input and output are one, else

@@ -53,7 +53,7 @@ std::unique_ptr<PluginHost> loadModule(std::string path) {
                 path = candidate;
                 break;
             }
-            looked += (looked.empty() ? "" : " nor ") + candidate;
+            looked += (looked.empty() ? "" : " nor at ") + candidate;
         }
         if (path.empty()) {
             std::cerr << "parlino: cannot find the module: not found at " << looked

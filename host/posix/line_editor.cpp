@@ -79,12 +79,14 @@ class EditLineEditor : public LineEditor {
         return Read::line;
     }
 
-    void showLine(const std::string &text) override {
+    void showLine(const std::string &text, bool onStandardError) override {
         system::ScopedLock lock(lock_);
         std::fputs("\r\033[K", stdout);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fputc('\n', stdout);
         std::fflush(stdout);
+        std::FILE *stream = onStandardError ? stderr : stdout;
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::fputc('\n', stream);
+        std::fflush(stream);
         el_set(editor_, EL_REFRESH);
     }
 
