@@ -246,11 +246,12 @@ bool refuseUnknownCommand(int argc, char **argv) {
 void addCommonOptions(CLI::App &command, std::string &modulePath) {
     command.set_version_flag("--version", versionText);
     const auto folders = moduleFolders();
+    // The installation's folder as seen from parlino's, such as ../lib.
+    const auto installed = folders[1].substr(folders[0].size(), folders[1].size() - folders[0].size() - 1);
     command.add_option("--module", modulePath,
                        "The chat module to load. Without it parlino looks for " PARLINO_MODULE_FILE_NAME
                        " in its own folder, then in " +
-                           folders[1].substr(folders[0].size(), folders[1].size() - folders[0].size() - 1) + " beside it (" +
-                           folders[1] + ")")
+                           installed + " beside it (" + folders[1] + ")")
         ->type_name("PATH");
     command.footer(exitCodeHelp);
 }

@@ -25,7 +25,8 @@ chat bob "${ports[1]}" "${ports[0]}" localhost
 bob=$!
 wait_for "$work/ann.out" "open port ${ports[0]}: Ok"
 wait_for "$work/bob.out" "open port ${ports[1]}: Ok"
-grep -qF "with 127.0.0.1:${ports[0]} (localhost)" "$work/bob.out" || fail "the address looked up for localhost was not shown"
+grep -qF "with 127.0.0.1:${ports[0]} (localhost)" "$work/bob.out" ||
+    fail "the address looked up for localhost was not shown"
 grep -q '^my address: [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*$' "$work/ann.out" || fail "no local address shown"
 wait_for "$work/ann.out" "Type a line"
 wait_for "$work/bob.out" "Type a line"

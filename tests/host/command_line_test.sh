@@ -62,7 +62,8 @@ cp "$parlino" "$work/alone"
 status=0
 "$work/alone" info >/dev/null 2>"$work/alone.err" || status=$?
 [[ $status -eq 3 ]] || fail "parlino without a module ended with $status, expected 3"
-grep -qF "not found at $work/Parlino.so nor at $work/" "$work/alone.err" || fail "not every place looked was named: $(cat "$work/alone.err")"
+grep -qF "not found at $work/Parlino.so nor at $work/" "$work/alone.err" ||
+    fail "not every place looked was named: $(cat "$work/alone.err")"
 # A bare --module file name is the file in the current folder.
 (cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
     fail "--module Parlino.so did not load the module in the current folder"

@@ -38,7 +38,8 @@ printf bye | socat -u - "UDP:127.0.0.1:${ports[0]}"
 expect_all_succeed 30
 # From a host that sends its code page: decoded, and a byte that does not
 # decode shown.
-"$parlino" run "$work/listen.pub" --set my_port="${ports[0]}" --charset cp1252 >"$work/listen.out" 2>"$work/listen.err" &
+"$parlino" run "$work/listen.pub" --set my_port="${ports[0]}" --charset cp1252 \
+    >"$work/listen.out" 2>"$work/listen.err" &
 started_pids+=($!)
 wait_for "$work/listen.out" listening
 printf 'caf\351 \200 \201 end' | socat -u - "UDP:127.0.0.1:${ports[0]}"

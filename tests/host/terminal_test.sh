@@ -58,7 +58,8 @@ datagram 'interrupting you'
 wait_on_screen "< interrupting you"
 if [[ -z $wine_run ]]; then
     # The typed line, whole, below the one that arrived.
-    [[ $(screen | grep -v '^$' | tail -1) == "> half typed" ]] || { screen >"$work/screen.out"; fail "the typed line was broken"; }
+    [[ $(screen | grep -v '^$' | tail -1) == "> half typed" ]] ||
+        { screen >"$work/screen.out"; fail "the typed line was broken"; }
 fi
 keys -l ' café Grüße'
 keys Enter
@@ -66,7 +67,8 @@ for ((tenths = 0; tenths < 100; tenths++)); do
     grep -qF 'half typed café Grüße' "$work/sent" && break
     sleep 0.1
 done
-grep -qF 'half typed café Grüße' "$work/sent" || fail "the typed line did not go out as UTF-8: $(cat -A "$work/sent")"
+grep -qF 'half typed café Grüße' "$work/sent" ||
+    fail "the typed line did not go out as UTF-8: $(cat -A "$work/sent")"
 datagram 'Gr\303\274\303\237e aus K\303\266ln'
 wait_on_screen "< Grüße aus Köln"
 send_hostile_lines "${ports[0]}"
