@@ -36,11 +36,13 @@ class EditLineEditor : public LineEditor {
         // as the terminal sends no signal while a line is edited, the key
         // raises the one the chat waits for. Ctrl-D on an empty line ends
         // the input, as it does in a plain terminal.
+        // The wide form keeps the names as given; the narrow one copies
+        // them and never frees the copies.
         el_set(editor_, EL_SIGNAL, 0);
-        el_set(editor_, EL_ADDFN, "parlino-interrupt", "Interrupt the chat", &EditLineEditor::interrupt);
+        el_wset(editor_, EL_ADDFN, L"parlino-interrupt", L"Interrupt the chat", &EditLineEditor::interrupt);
         el_set(editor_, EL_BIND, "^C", "parlino-interrupt", nullptr);
-        el_set(editor_, EL_ADDFN, "parlino-end-or-delete", "End the input on an empty line, else delete",
-               &EditLineEditor::endOrDelete);
+        el_wset(editor_, EL_ADDFN, L"parlino-end-or-delete", L"End the input on an empty line, else delete",
+                &EditLineEditor::endOrDelete);
         el_set(editor_, EL_BIND, "^D", "parlino-end-or-delete", nullptr);
         system::ScopedLock lock(lock_);
         el_set(editor_, EL_UNBUFFERED, 1); // draws the prompt
