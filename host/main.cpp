@@ -7,6 +7,7 @@
 #include "host/publication.h"
 #include "host/publication_runner.h"
 #include "host/system.h"
+#include "host/visible_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -140,7 +141,7 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     std::vector<PublicationError> errors;
     const auto publication = parsePublication(text, host->actions(), errors);
     for (const auto &error : errors)
-        std::cerr << path << ":" << error.line << ": " << error.message << '\n';
+        std::cerr << path << ":" << error.line << ": " << visibleText(error.message) << '\n';
     if (!errors.empty()) {
         std::cerr << "parlino: " << path << " was not run\n";
         return exit_code::publicationInvalid;
@@ -155,7 +156,9 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     const auto outcome = runPublication(publication, host->variables(), environment, std::cout);
     if (outcome.finished)
         return exit_code::success;
-    std::cerr << path << ":" << outcome.line << ": " << outcome.message << '\n';
+    // A fail line's text may hold values that came from the network.
+    std::cerr << path << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
+              << '\n';
     return exit_code::publicationStopped;
 }
 

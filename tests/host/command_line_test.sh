@@ -48,6 +48,12 @@ expect 4 "cannot read the publication" run "$work/missing.pub"
 expect 4 "faulty.pub:3: unknown action or command \"QV_chat_sned_txt\"" run "$work/faulty.pub"
 grep -qF 'faulty.pub:4: "repeat" has no "end"' "$work/last.err" || fail "the unclosed repeat was not reported"
 [[ ! -s $work/last.out ]] || fail "a faulty publication ran: $(cat "$work/last.out")"
+# What a publication reports is shown visibly too: its text and values may
+# come from elsewhere.
+printf 'fail told \033[2J to stop\n' >"$work/escape.pub"
+expect 1 "escape.pub:1: told ^[[2J to stop" run "$work/escape.pub"
+printf 'QV_\033[2J 1\n' >"$work/escape.pub"
+expect 4 'escape.pub:1: unknown action or command "QV_^[[2J"' run "$work/escape.pub"
 expect 1 "stopped.pub:2: told to stop" run "$work/stopped.pub"
 [[ $(cat "$work/last.out") == before ]] || fail "fail did not stop the publication"
 expect 0 "" run --check "$work/fine.pub"
