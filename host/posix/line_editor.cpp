@@ -52,8 +52,7 @@ class EditLineEditor : public LineEditor {
     ~EditLineEditor() override {
         if (editor_ != nullptr) {
             system::ScopedLock lock(lock_);
-            std::fputs("\r\033[K", stdout);
-            std::fflush(stdout);
+            eraseTypedLine();
             el_end(editor_); // gives the terminal back
         }
         if (history_ != nullptr)
@@ -83,8 +82,7 @@ class EditLineEditor : public LineEditor {
 
     void showLine(const std::string &text, bool onStandardError) override {
         system::ScopedLock lock(lock_);
-        std::fputs("\r\033[K", stdout);
-        std::fflush(stdout);
+        eraseTypedLine();
         std::FILE *stream = onStandardError ? stderr : stdout;
         std::fwrite(text.data(), 1, text.size(), stream);
         std::fputc('\n', stream);
@@ -93,6 +91,23 @@ class EditLineEditor : public LineEditor {
     }
 
   private:
+    // Back to the start of the prompt, which may be rows up when the typed
+    // line is longer than the terminal is wide, and clears from there on.
+    void eraseTypedLine() {
+        const LineInfo *line = el_line(editor_);
+        int columns = 0;
+        if (el_get(editor_, EL_GETTC, "co", &columns) != 0 || columns <= 0)
+            columns = 80;
+        std::size_t before = prompt_.size();
+        for (const char *c = line->buffer; c < line->cursor; ++c)
+            if ((static_cast<unsigned char>(*c) & 0xC0) != 0x80)
+                ++before;
+        if (const auto rowsUp = before / static_cast<std::size_t>(columns); rowsUp > 0)
+            std::fprintf(stdout, "\033[%zuA", rowsUp);
+        std::fputs("\r\033[J", stdout);
+        std::fflush(stdout);
+    }
+
     static EditLineEditor *of(EditLine *editor) {
         void *self = nullptr;
         el_get(editor, EL_CLIENTDATA, &self);
