@@ -2,6 +2,7 @@
 // cooked mode already edits the line (arrows, backspace, Esc) and keeps a
 // history (up and down arrows, F7), and a console gives no way to redraw the
 // line being typed under an arriving one without taking over that editing.
+// The console output starts an arriving line on a line of its own instead.
 #include "host/line_editor.h"
 
 namespace parlino::host {

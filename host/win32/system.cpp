@@ -172,7 +172,9 @@ std::string utf8FromWide(const wchar_t *text, int length) {
 }
 
 // Writes UTF-8 to a console as wide characters; a character cut at the
-// end of the buffer waits for the rest.
+// end of the buffer waits for the rest. A line of ours that would start
+// where the cursor is not at the left edge (after half a typed line that
+// the console echoed, or its ^C) starts on the next line instead.
 class ConsoleOutput : public std::streambuf {
   public:
     explicit ConsoleOutput(HANDLE console) : console_(console) {}
@@ -207,8 +209,13 @@ class ConsoleOutput : public std::streambuf {
         }
         const auto wide = wideFromUtf8(pending_.data(), static_cast<int>(whole));
         DWORD written = 0;
-        if (!wide.empty())
+        if (!wide.empty()) {
+            CONSOLE_SCREEN_BUFFER_INFO screen;
+            if (atLineStart_ && ::GetConsoleScreenBufferInfo(console_, &screen) && screen.dwCursorPosition.X != 0)
+                ::WriteConsoleW(console_, L"\r\n", 2, &written, nullptr);
             ::WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            atLineStart_ = wide.back() == L'\n';
+        }
         pending_.erase(0, whole);
         return 0;
     }
@@ -216,6 +223,7 @@ class ConsoleOutput : public std::streambuf {
   private:
     HANDLE console_;
     std::string pending_;
+    bool atLineStart_ = true;
 };
 
 // Reads a console line as wide characters (the console's own editing and

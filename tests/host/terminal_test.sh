@@ -56,6 +56,8 @@ start_chat
 keys -l 'half typed'
 datagram 'interrupting you'
 wait_on_screen "< interrupting you"
+screen | grep -qE '^\[[0-9:]{8}\] < interrupting you$' ||
+    { screen >"$work/screen.out"; fail "the arriving line did not start a line of its own"; }
 if [[ -z $wine_run ]]; then
     # The typed line, whole, below the one that arrived.
     [[ $(screen | grep -v '^$' | tail -1) == "> half typed" ]] ||
