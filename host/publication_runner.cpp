@@ -1,5 +1,7 @@
 #include "host/publication_runner.h"
 
+#include "host/visible_text.h"
+
 namespace parlino::host {
 namespace {
 
@@ -47,7 +49,7 @@ class Runner {
             environment_.runAction(statement.actionNumber, filled(statement.text));
             return true;
         case Statement::Kind::print:
-            out_ << filled(statement.text) << '\n' << std::flush;
+            out_ << visibleText(environment_.decodedForPrint(filled(statement.text))) << '\n' << std::flush;
             return true;
         case Statement::Kind::set:
             variables_.set(statement.variable, filled(statement.text));

@@ -12,7 +12,7 @@ set -euo pipefail
 # and help2man (the manual page).
 demo_packages=(
     build-essential cmake ninja-build pkg-config
-    libcli11-dev
+    libcli11-dev libedit-dev
     libgtest-dev libgmock-dev help2man
 )
 test_packages=(

@@ -79,8 +79,9 @@ TEST(PublicationRunner, RepeatCountsAndNamesTheRound) {
 TEST(PublicationRunner, RepeatUntilChecksBeforeEachRoundAndStopsAtItsLimit) {
     HostVariables variables;
     auto played = play("repeat 10 until heard = bye\n  receive\n  if heard\n    print < [heard]\n  end\nend\n",
-                       variables, {"", "one", "two", "bye", "late"});
-    EXPECT_EQ(played.printed, "< one\n< two\n< bye\n");
+                       variables, {"", "one", "\x1b[2J\xc2\x9b" "31mtwo", "bye", "late"});
+    // What arrives is printed visibly, never as a terminal's control.
+    EXPECT_EQ(played.printed, "< one\n< ^[[2J<U+009B>31mtwo\n< bye\n");
     EXPECT_EQ(played.calls.size(), 4u);
 
     HostVariables fresh;
