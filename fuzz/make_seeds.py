@@ -70,3 +70,16 @@ chats = [
     step(OPEN, "5000") + step(SEND, "127.0.0.1|5000|" + "x" * 2000) + step(RECEIVE),
 ]
 write("exec_action", chats)
+
+examples = pathlib.Path(__file__).resolve().parent.parent / "examples"
+publications = [path.read_bytes() for path in sorted(examples.glob("*.pub"))] + [
+    "\xef\xbb\xbfprint [my_port]\r\nQV_chat_open_port [my_port]\r\n",
+    "require my_port peer_port nobody\nprint never\n",
+    "repeat 3 as n until x = 2\n  set x = [n]\n  if x != 1\n    print [x][[\n  end\nend\n",
+    "set x = ab\nrepeat until never\n  set x = [x][x]\nend\n",
+    "repeat [count]\nend\npause [x]\nfail [my_port] done\n",
+    "if x\n" * 101 + "end\n" * 101,
+    "repeat 1\n" * 100 + "QV_chat_rcv_txt\n" + "end\n" * 100,
+    "Print x\nelse\nend now\nrepeat 1000001\nset = 3\nqv_chat_my_ip\n",
+]
+write("publication", publications)

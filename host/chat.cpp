@@ -1,6 +1,9 @@
 #include "host/chat.h"
 
+#include "host/charset.h"
+#include "host/line_editor.h"
 #include "host/system.h"
+#include "host/visible_text.h"
 
 #include <atomic>
 #include <memory>
@@ -10,24 +13,6 @@ namespace parlino::host {
 namespace {
 
 constexpr std::uint32_t watchInterval = 50; // ms between looks at the end conditions
-
-// A received line as it is shown: control characters other than tab are
-// written in caret form (ESC as ^[, DEL as ^?), so that whoever sends to the
-// port cannot steer the terminal with escape sequences.
-std::string visibleText(const std::string &text) {
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7f) {
-            shown += '^';
-            shown += static_cast<char>(byte ^ 0x40);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 struct ChatActions {
     std::int32_t myIp = 0, openPort = 0, sendText = 0, receiveText = 0, closePort = 0;
@@ -60,6 +45,9 @@ struct ChatLine {
     std::string sendPrefix; // ADDRESS|PORT|
     std::ostream &out;
     std::ostream &err;
+    Charset &charset;
+    // On a terminal: the typed line, kept below the lines shown.
+    std::unique_ptr<LineEditor> editor;
     system::Mutex outputLock;
     // Held for each send, and by the close, so that the port never closes
     // while a send is on its way.
@@ -70,17 +58,26 @@ struct ChatLine {
     std::atomic<bool> inputEnded{false};
     std::atomic<bool> receiveFailed{false};
     std::atomic<bool> keyboardDone{false};
+    std::atomic<bool> stopEditing{false};
 
-    ChatLine(PluginHost &h, std::ostream &o, std::ostream &e) : host(h), out(o), err(e) {}
+    ChatLine(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c) : host(h), out(o), err(e), charset(c) {}
 
     void say(const std::string &line) {
         system::ScopedLock lock(outputLock);
-        out << line << '\n' << std::flush;
+        if (editor)
+            editor->showLine(line);
+        else
+            out << line << '\n' << std::flush;
     }
 
     void warn(const std::string &line) {
         system::ScopedLock lock(outputLock);
-        err << line << '\n' << std::flush;
+        if (editor) {
+            err << std::flush;
+            editor->showLine(line, true);
+        } else {
+            err << line << '\n' << std::flush;
+        }
     }
 
     void send(std::string line) {
@@ -88,9 +85,10 @@ struct ChatLine {
             line.pop_back();
         if (line.find('|') != std::string::npos)
             warn("parlino: a chat line ends at \"|\": the text after it is not sent");
+        const auto wire = charset.fromUtf8(line);
         system::ScopedLock lock(sendLock);
         if (!portClosed)
-            host.execute(actions.sendText, sendPrefix + line);
+            host.execute(actions.sendText, sendPrefix + wire);
     }
 
     void receiveUntilStopped() {
@@ -99,7 +97,7 @@ struct ChatLine {
                 host.execute(actions.receiveText, {});
                 const auto text = host.variables().get(textVariable);
                 if (!text.empty())
-                    say("[" + system::timeOfDayText() + "] < " + visibleText(text));
+                    say("[" + system::timeOfDayText() + "] < " + visibleText(charset.toUtf8(text)));
             }
         } catch (...) {
             // Out of memory for a line: end the chat rather than go on deaf.
@@ -107,16 +105,40 @@ struct ChatLine {
         }
     }
 
+    // A typed line: false when it was /quit.
+    bool typed(const std::string &line) {
+        if (line == "/quit" || line == "/quit\r") {
+            quitTyped.store(true);
+            return false;
+        }
+        send(line);
+        return true;
+    }
+
     void readKeyboard(std::istream &in) {
         std::string line;
         try {
-            while (!quitTyped.load() && std::getline(in, line)) {
-                if (line == "/quit" || line == "/quit\r") {
-                    quitTyped.store(true);
-                    keyboardDone.store(true);
-                    return;
+            if (editor) {
+                for (;;) {
+                    if (stopEditing.load()) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                    const auto read = editor->readLine(line, static_cast<int>(watchInterval));
+                    if (read == LineEditor::Read::endOfInput)
+                        break;
+                    if (read == LineEditor::Read::line && !typed(line)) {
+                        keyboardDone.store(true);
+                        return;
+                    }
                 }
-                send(line);
+            } else {
+                while (!quitTyped.load() && std::getline(in, line)) {
+                    if (!typed(line)) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                }
             }
         } catch (...) {
             // A failing input ends the chat like the end of input.
@@ -136,14 +158,19 @@ struct ChatLine {
 
 ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, std::ostream &out,
                 std::ostream &err) {
-    auto chat = std::make_shared<ChatLine>(host, out, err);
+    std::string error;
+    std::unique_ptr<Charset> utf8;
+    if (options.charset == nullptr)
+        utf8 = openCharset("UTF-8", error);
+    auto chat = std::make_shared<ChatLine>(host, out, err, options.charset != nullptr ? *options.charset : *utf8);
     if (!findChatActions(host, chat->actions, err))
         return ChatEnd::actionMissing;
     const auto port = std::to_string(options.port);
     chat->sendPrefix = options.peer.address + "|" + std::to_string(options.peer.port) + "|";
 
     chat->say(host.texts().title + " chat on port " + port + " with " + options.peer.address + ":" +
-              std::to_string(options.peer.port));
+              std::to_string(options.peer.port) +
+              (options.peer.name.empty() ? "" : " (" + options.peer.name + ")"));
     host.execute(chat->actions.myIp, {});
     chat->say("my address: " + host.variables().get(myIpVariable));
     // Cleared first, so that an earlier status cannot pass for this open's.
@@ -156,6 +183,8 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
 
     system::catchInterrupt();
+    // Only here: the editor draws its prompt at once.
+    chat->editor = openLineEditor("> ");
     system::Thread receiver([chat] { chat->receiveUntilStopped(); });
     system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
     if (!receiver.started() || !keyboard.started()) {
@@ -189,11 +218,18 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->receiving.store(false);
     receiver.join();
     chat->closePort();
-    // A keyboard thread still blocked in a read stays so until the process ends.
-    if (chat->keyboardDone.load())
+    chat->stopEditing.store(true);
+    // A keyboard thread still blocked in a plain read stays so until the
+    // process ends; an editor's thread looks at stopEditing at least every
+    // watchInterval.
+    if (chat->keyboardDone.load() || chat->editor)
         keyboard.join();
     else
         keyboard.detach();
+    if (chat->editor)
+        chat->editor.reset(); // the terminal as it was
+    else if (end == ChatEnd::interrupted && system::outputIsTerminal())
+        chat->say(""); // not on the line where the terminal echoed ^C
     chat->say("port " + port + " closed");
     return end;
 }

@@ -13,9 +13,12 @@
 
 namespace parlino::host {
 
+class Charset;
+
 struct ChatOptions {
     std::uint16_t port = 0;
     PeerAddress peer;
+    Charset *charset = nullptr; // of the text on the wire; null is UTF-8
 };
 
 enum class ChatEnd { quit, endOfInput, interrupted, portNotOpened, actionMissing, failed };

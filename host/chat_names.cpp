@@ -41,7 +41,34 @@ std::optional<PeerAddress> parsePeerAddress(std::string_view text) {
     unsigned port = 0;
     if (!isDottedIpv4(address) || !readDecimal(text.substr(colon + 1), 5, 65535, port) || port == 0)
         return std::nullopt;
-    return PeerAddress{std::string(address), static_cast<std::uint16_t>(port)};
+    return PeerAddress{std::string(address), static_cast<std::uint16_t>(port), {}};
+}
+
+std::optional<std::uint16_t> parsePortNumber(std::string_view text) {
+    unsigned port = 0;
+    if (!readDecimal(text, 5, 65535, port) || port == 0)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(port);
+}
+
+std::optional<PeerAddress> parsePeerHost(std::string_view text) {
+    if (auto peer = parsePeerAddress(text))
+        return peer;
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    const auto name = text.substr(0, colon);
+    for (const char c : name)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return std::nullopt;
+    // All digits and dots is a mistyped address, not a name.
+    if (name.find_first_not_of("0123456789.") == std::string_view::npos || name.front() == '-' ||
+        name.front() == '.')
+        return std::nullopt;
+    const auto port = parsePortNumber(text.substr(colon + 1));
+    if (!port)
+        return std::nullopt;
+    return PeerAddress{std::string(name), *port, {}};
 }
 
 } // namespace parlino::host

@@ -22,11 +22,20 @@ inline constexpr std::string_view textVariable = "qv_chat_text";
 struct PeerAddress {
     std::string address; // dotted IPv4, as given
     std::uint16_t port = 0;
+    std::string name; // the host name given, when the address was looked up
 };
 
 // Reads ADDRESS:PORT: four decimal octets 0 to 255 and a port 1 to 65535,
 // nothing else (no names, no blanks, no leading zeros beyond one digit).
 std::optional<PeerAddress> parsePeerAddress(std::string_view text);
 bool isDottedIpv4(std::string_view text);
+
+// A port as a person types it: decimal 1 to 65535, nothing else.
+std::optional<std::uint16_t> parsePortNumber(std::string_view text);
+
+// NAME:PORT or ADDRESS:PORT, NAME a host name (letters, digits, dots and
+// hyphens) that is looked up before the chat starts. The name, when it is
+// one, is in `address` until then.
+std::optional<PeerAddress> parsePeerHost(std::string_view text);
 
 } // namespace parlino::host

@@ -1,15 +1,20 @@
 // parlino: the reference host of the chat module. It lists the module's
 // actions (info), plays publications (run) and chats from a terminal (chat).
+#include "host/charset.h"
 #include "host/chat.h"
+#include "host/console_window.h"
 #include "host/exit_codes.h"
 #include "host/live_output.h"
 #include "host/plugin_host.h"
 #include "host/publication.h"
 #include "host/publication_runner.h"
 #include "host/system.h"
+#include "host/visible_text.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,23 +28,42 @@ namespace {
 
 const std::string versionText = "parlino " PARLINO_VERSION;
 
-// The module beside the executable, else where an installation puts it.
-std::string defaultModulePath() {
+// Where parlino looks for the module when --module is not given, in order:
+// beside the executable, then where an installation puts it.
+std::vector<std::string> moduleFolders() {
     const auto folder = system::executableDirectory();
-    const std::string beside = folder + PARLINO_MODULE_FILE_NAME;
-    if (std::FILE *file = std::fopen(beside.c_str(), "rb")) {
-        std::fclose(file);
-        return beside;
-    }
-    const std::string installed = folder + PARLINO_INSTALLED_MODULE_FOLDER "/" PARLINO_MODULE_FILE_NAME;
-    if (std::FILE *file = std::fopen(installed.c_str(), "rb")) {
-        std::fclose(file);
-        return installed;
-    }
-    return beside;
+    std::string installed = PARLINO_INSTALLED_MODULE_FOLDER;
+    // The folder's own separator, so that Windows shows ..\lib.
+    for (auto &c : installed)
+        if (c == '/')
+            c = folder.back();
+    return {folder, folder + installed + folder.back()};
 }
 
-std::unique_ptr<PluginHost> loadModule(const std::string &path) {
+bool fileExists(const std::string &path) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file != nullptr)
+        std::fclose(file);
+    return file != nullptr;
+}
+
+std::unique_ptr<PluginHost> loadModule(std::string path) {
+    if (path.empty()) {
+        std::string looked;
+        for (const auto &folder : moduleFolders()) {
+            const auto candidate = folder + PARLINO_MODULE_FILE_NAME;
+            if (fileExists(candidate)) {
+                path = candidate;
+                break;
+            }
+            looked += (looked.empty() ? "" : " nor at ") + candidate;
+        }
+        if (path.empty()) {
+            std::cerr << "parlino: cannot find the module: not found at " << looked
+                      << "; give its path with --module\n";
+            return nullptr;
+        }
+    }
     std::string error;
     auto host = PluginHost::load(path, error);
     if (!host)
@@ -98,16 +122,18 @@ int showInfo(const std::string &modulePath) {
 
 class ModuleEnvironment : public PublicationEnvironment {
   public:
-    explicit ModuleEnvironment(PluginHost &host) : host_(host) {}
+    ModuleEnvironment(PluginHost &host, Charset &charset) : host_(host), charset_(charset) {}
     void runAction(std::int32_t number, const std::string &parameter) override { host_.execute(number, parameter); }
     void pause(std::uint32_t milliseconds) override { system::sleepMilliseconds(milliseconds); }
+    std::string decodedForPrint(const std::string &text) override { return charset_.toUtf8(text); }
 
   private:
     PluginHost &host_;
+    Charset &charset_;
 };
 
 int runFile(const std::string &modulePath, const std::string &path, const std::vector<std::string> &settings,
-            bool checkOnly) {
+            bool checkOnly, Charset &charset) {
     std::string text;
     if (!readWholeFile(path, text))
         return exit_code::publicationInvalid;
@@ -117,18 +143,20 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     std::vector<PublicationError> errors;
     const auto publication = parsePublication(text, host->actions(), errors);
     for (const auto &error : errors)
-        std::cerr << path << ":" << error.line << ": " << error.message << '\n';
+        std::cerr << path << ":" << error.line << ": " << visibleText(error.message) << '\n';
     if (!errors.empty()) {
         std::cerr << "parlino: " << path << " was not run\n";
         return exit_code::publicationInvalid;
     }
-    if (checkOnly)
+    if (checkOnly) {
+        std::cerr << path << ": ok\n";
         return exit_code::success;
+    }
     for (const auto &setting : settings) {
         const auto equals = setting.find('=');
         host->variables().set(setting.substr(0, equals), setting.substr(equals + 1));
     }
-    ModuleEnvironment environment(*host);
+    ModuleEnvironment environment(*host, charset);
     RunOutcome outcome;
     {
         // Printed lines leave in batches, each within a few tens of milliseconds,
@@ -138,17 +166,29 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     }
     if (outcome.finished)
         return exit_code::success;
-    std::cerr << path << ":" << outcome.line << ": " << outcome.message << '\n';
+    // A fail line's text may hold values that came from the network.
+    std::cerr << path << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
+              << '\n';
     return exit_code::publicationStopped;
 }
 
 // ---- chat ----
 
-int chat(const std::string &modulePath, std::uint16_t port, const PeerAddress &peer) {
+int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset) {
+    if (!isDottedIpv4(peer.address)) {
+        std::string error;
+        const auto address = system::resolveIpv4(peer.address, error);
+        if (address.empty()) {
+            std::cerr << "parlino: cannot find the IPv4 address of " << peer.address << ": " << error << '\n';
+            return exit_code::usage;
+        }
+        peer.name = peer.address;
+        peer.address = address;
+    }
     const auto host = loadModule(modulePath);
     if (!host)
         return exit_code::moduleUnusable;
-    switch (runChat(*host, {port, peer}, std::cin, std::cout, std::cerr)) {
+    switch (runChat(*host, {port, peer, &charset}, std::cin, std::cout, std::cerr)) {
     case ChatEnd::quit:
     case ChatEnd::endOfInput:
         return exit_code::success;
@@ -168,24 +208,86 @@ const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail,
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
                            "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 130 interrupted.";
 
+const std::string commandNames[] = {"info", "run", "chat"};
+
+// The number of single-letter edits from one word to the other.
+std::size_t editDistance(const std::string &from, const std::string &to) {
+    std::vector<std::size_t> row(to.size() + 1);
+    for (std::size_t j = 0; j <= to.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= from.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= to.size(); ++j) {
+            const auto above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(from[i - 1])) == to[j - 1];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[to.size()];
+}
+
+// The first word that is neither an option nor the value of --module or
+// --charset, when it names no command: told with the closest command.
+bool refuseUnknownCommand(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--module" || word == "--charset") {
+            ++i;
+            continue;
+        }
+        if (word.empty() || word[0] == '-')
+            continue;
+        std::string closest;
+        std::size_t distance = 3; // further than two edits is no suggestion
+        for (const auto &name : commandNames) {
+            if (name == word)
+                return false;
+            if (const auto d = editDistance(word, name); d < distance)
+                distance = d, closest = name;
+        }
+        std::cerr << "parlino: unknown command \"" << word << "\"";
+        if (!closest.empty())
+            std::cerr << "; did you mean \"" << closest << "\"?";
+        std::cerr << "\nThe commands are info, run and chat; parlino --help tells more.\n";
+        return true;
+    }
+    return false;
+}
+
 void addCommonOptions(CLI::App &command, std::string &modulePath) {
     command.set_version_flag("--version", versionText);
-    command.add_option("--module", modulePath, "The chat module to load")
-        ->type_name("PATH")
-        ->default_str("the " PARLINO_MODULE_FILE_NAME " beside parlino");
+    const auto folders = moduleFolders();
+    // The installation's folder as seen from parlino's, such as ../lib.
+    const auto installed = folders[1].substr(folders[0].size(), folders[1].size() - folders[0].size() - 1);
+    command.add_option("--module", modulePath,
+                       "The chat module to load. Without it parlino looks for " PARLINO_MODULE_FILE_NAME
+                       " in its own folder, then in " +
+                           installed + " beside it (" + folders[1] + ")")
+        ->type_name("PATH");
     command.footer(exitCodeHelp);
 }
 
+void addCharsetOption(CLI::App &command, std::string &charsetName) {
+    command.add_option("--charset", charsetName,
+                       "The character set of the text on the wire: UTF-8 (the default), or the code page of "
+                       "the other side, such as CP1252")
+        ->type_name("NAME");
+}
+
 int run(int argc, char **argv) {
+    system::prepareConsole();
     CLI::App app{"parlino - the reference host of the Parlino chat module", "parlino"};
     // Options are --name on every platform, so that a path such as /tmp/a.pub
     // is a path under wine too. Subcommands take this setting from the app.
     app.allow_windows_style_options(false);
-    app.set_version_flag("--version", versionText);
-    app.footer(exitCodeHelp);
     app.require_subcommand(1);
 
     std::string modulePath;
+    std::string charsetName = "UTF-8";
+    // --module is taken before the command too.
+    addCommonOptions(app, modulePath);
 
     auto *info = app.add_subcommand("info", "Show the module's title, author line, description and actions");
     addCommonOptions(*info, modulePath);
@@ -195,6 +297,7 @@ int run(int argc, char **argv) {
     bool checkOnly = false;
     auto *runCommand = app.add_subcommand("run", "Check a publication file, then play it");
     addCommonOptions(*runCommand, modulePath);
+    addCharsetOption(*runCommand, charsetName);
     runCommand->add_option("FILE", publicationPath, "The publication to play")->required();
     runCommand
         ->add_option("--set", settings, "Give a variable its first value (repeatable)")
@@ -209,22 +312,38 @@ int run(int argc, char **argv) {
             ""));
     runCommand->add_flag("--check", checkOnly, "Only check the file; run nothing");
 
-    int port = 0;
+    std::string portText;
     std::string peerText;
     auto *chatCommand = app.add_subcommand("chat", "Chat with another parlino from this terminal");
     addCommonOptions(*chatCommand, modulePath);
-    chatCommand->add_option("--port", port, "The local UDP port to open")->required()->check(CLI::Range(1, 65535));
-    chatCommand->add_option("--peer", peerText, "The other side's IPv4 address and port")
+    addCharsetOption(*chatCommand, charsetName);
+    chatCommand->add_option("--port", portText, "The local UDP port to open, 1 to 65535")
         ->required()
-        ->type_name("ADDRESS:PORT")
+        ->type_name("PORT")
         ->check(CLI::Validator(
             [](std::string &text) -> std::string {
-                return parsePeerAddress(text) ? std::string()
-                                              : "expected ADDRESS:PORT such as 127.0.0.1:40001 (dotted "
-                                                "IPv4 address, port 1 to 65535)";
+                return parsePortNumber(text) ? std::string()
+                                             : "the port must be a decimal number from 1 to 65535, not \"" +
+                                                   text + "\"";
+            },
+            ""));
+    chatCommand
+        ->add_option("--peer", peerText,
+                     "The other side: its IPv4 address or host name (looked up before the chat starts) "
+                     "and its port, such as 127.0.0.1:40002 or localhost:40002")
+        ->required()
+        ->type_name("HOST:PORT")
+        ->check(CLI::Validator(
+            [](std::string &text) -> std::string {
+                return parsePeerHost(text) ? std::string()
+                                           : "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 "
+                                             "(a dotted IPv4 address or a host name, a decimal port 1 to "
+                                             "65535), not \"" + text + "\"";
             },
             ""));
 
+    if (refuseUnknownCommand(argc, argv))
+        return exit_code::usage;
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success &success) {
@@ -234,19 +353,26 @@ int run(int argc, char **argv) {
         return exit_code::usage;
     }
 
-    if (modulePath.empty())
-        modulePath = defaultModulePath();
+    std::string error;
+    const auto charset = openCharset(charsetName, error);
+    if (!charset) {
+        std::cerr << "parlino: --charset: " << error << '\n';
+        return exit_code::usage;
+    }
     if (info->parsed())
         return showInfo(modulePath);
     if (runCommand->parsed())
-        return runFile(modulePath, publicationPath, settings, checkOnly);
-    return chat(modulePath, static_cast<std::uint16_t>(port), *parsePeerAddress(peerText));
+        return runFile(modulePath, publicationPath, settings, checkOnly, *charset);
+    return chat(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset);
 }
 
 } // namespace
 } // namespace parlino::host
 
 int main(int argc, char **argv) {
+    // Double-clicked, parlino explains how to use it rather than flash and vanish.
+    if (parlino::host::introduceWhenDoubleClicked(argc))
+        return 0;
     try {
         return parlino::host::run(argc, argv);
     } catch (const std::exception &error) {

@@ -69,8 +69,8 @@ PluginHost::~PluginHost() {
     loadedHost.compare_exchange_strong(self, nullptr);
 }
 
-const RegisteredAction *PluginHost::findAction(std::string_view name) const {
-    for (const auto &action : actions_)
+const RegisteredAction *findAction(const std::vector<RegisteredAction> &actions, std::string_view name) {
+    for (const auto &action : actions)
         if (action.name == name)
             return &action;
     return nullptr;

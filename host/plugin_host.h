@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace parlino::host {
@@ -21,6 +22,9 @@ struct RegisteredAction {
     std::string parameterType;
     std::uint32_t parameterCount = 0;
 };
+
+// The action registered as `name` (exactly, case included), or null.
+const RegisteredAction *findAction(const std::vector<RegisteredAction> &actions, std::string_view name);
 
 struct ModuleTexts {
     std::string title;
@@ -42,8 +46,9 @@ class PluginHost {
     const std::string &path() const { return path_; }
     const ModuleTexts &texts() const { return texts_; }
     const std::vector<RegisteredAction> &actions() const { return actions_; }
-    // The registered action of that name, or null.
-    const RegisteredAction *findAction(std::string_view name) const;
+    const RegisteredAction *findAction(std::string_view name) const {
+        return host::findAction(actions_, name);
+    }
 
     // Runs an action through nbExecAction; false when the module refused the number.
     bool execute(std::int32_t number, const std::string &parameter);

@@ -7,8 +7,10 @@
 namespace parlino::host {
 namespace {
 
-constexpr std::array<std::string_view, 8> hostCommands{"print", "set",    "pause", "fail",
+constexpr std::array<std::string_view, 9> hostCommands{"print", "set",    "pause", "fail", "require",
                                                        "if",    "repeat", "end",   "else"};
+// What editors such as Notepad put before UTF-8 text.
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -100,7 +102,10 @@ class LineParser {
         if (word == "end") {
             if (blocks_.empty())
                 return fault(line, "\"end\" without \"repeat\" or \"if\"");
-            blocks_.pop_back();
+            if (levelsTooDeep_ > 0)
+                --levelsTooDeep_;
+            else
+                blocks_.pop_back();
             if (!trimmed(rest).empty())
                 fault(line, "\"end\" takes nothing after it");
             return;
@@ -111,6 +116,8 @@ class LineParser {
             statement.text = trimmed(rest);
         } else if (word == "set") {
             ok = parseSet(line, trimmed(rest), statement);
+        } else if (word == "require") {
+            ok = parseRequire(line, trimmed(rest), statement);
         } else if (word == "pause") {
             ok = parsePause(line, trimmed(rest), statement);
         } else if (word == "if") {
@@ -121,7 +128,7 @@ class LineParser {
             ok = parseRepeat(line, trimmed(rest), statement);
         } else if (word == "else") {
             return fault(line, "there is no \"else\": write a second \"if\" with the opposite condition");
-        } else if (const auto *action = findAction(word)) {
+        } else if (const auto *action = findAction(actions_, word)) {
             statement.kind = Statement::Kind::action;
             statement.actionNumber = action->number;
             // The parameter is taken verbatim after the one blank that ends the
@@ -136,17 +143,17 @@ class LineParser {
         // not reported as well. A publication with faults is never run.
         if (!ok && !opensBlock)
             return;
+        // Blocks beyond the deepest nesting are counted, not kept, so that
+        // no deep tree of statements is ever built; their "end"s close them.
+        if (opensBlock && (levelsTooDeep_ > 0 || blocks_.size() == deepestNesting)) {
+            if (levelsTooDeep_++ == 0)
+                fault(line, "blocks nest more than " + std::to_string(deepestNesting) + " levels deep");
+            return;
+        }
         auto &body = currentBody();
         body.push_back(std::move(statement));
         if (opensBlock)
             blocks_.push_back(&body.back());
-    }
-
-    const RegisteredAction *findAction(std::string_view name) const {
-        for (const auto &action : actions_)
-            if (action.name == name)
-                return &action;
-        return nullptr;
     }
 
     std::string unknownWordMessage(std::string_view word) const {
@@ -173,6 +180,22 @@ class LineParser {
         statement.variable = name;
         statement.text = trimmed(rest.substr(1));
         return true;
+    }
+
+    bool parseRequire(int line, std::string_view text, Statement &statement) {
+        statement.kind = Statement::Kind::require;
+        while (!text.empty()) {
+            std::string_view rest;
+            const auto name = firstWord(text, rest);
+            if (!isVariableName(name))
+                break;
+            statement.names.emplace_back(name);
+            text = trimmed(rest);
+        }
+        if (text.empty() && !statement.names.empty())
+            return true;
+        fault(line, "expected \"require NAME [NAME]...\" with names of letters, digits and underscores");
+        return false;
     }
 
     bool parsePause(int line, std::string_view text, Statement &statement) {
@@ -256,6 +279,8 @@ class LineParser {
     // The open blocks, innermost last. Each points into the body of its
     // parent, which only grows at its end after the block closes.
     std::vector<Statement *> blocks_;
+    // Open blocks beyond the deepest nesting, which are not kept.
+    std::size_t levelsTooDeep_ = 0;
 };
 
 } // namespace
@@ -263,6 +288,8 @@ class LineParser {
 Publication parsePublication(std::string_view text, const std::vector<RegisteredAction> &actions,
                              std::vector<PublicationError> &errors) {
     errors.clear();
+    if (text.substr(0, byteOrderMark.size()) == byteOrderMark)
+        text.remove_prefix(byteOrderMark.size());
     auto publication = LineParser(actions, errors).parse(text);
     if (!errors.empty())
         publication.statements.clear();

@@ -1,12 +1,13 @@
 // Publications: the line-based scripts that `parlino run` plays. Each line
 // is a comment, an action of the module by its registered name followed by
-// its parameter text, or one of the host's commands (print, set, pause,
-// fail, if ... end, repeat ... end). The whole file is checked before any
-// line runs. The format is described in the README.
+// its parameter text, or one of the host's commands (print, set, require,
+// pause, fail, if ... end, repeat ... end). The whole file is checked before
+// any line runs. The format is described in the README.
 #pragma once
 
 #include "host/plugin_host.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,7 +25,7 @@ struct Condition {
 };
 
 struct Statement {
-    enum class Kind { action, print, set, pause, fail, ifBlock, repeat };
+    enum class Kind { action, print, set, pause, fail, require, ifBlock, repeat };
     Kind kind = Kind::print;
     int line = 0;
     std::int32_t actionNumber = 0;      // action
@@ -33,6 +34,7 @@ struct Statement {
     std::string count;                  // pause: digits or a [name]; repeat: the same, or empty for no limit
     std::optional<Condition> condition; // if; repeat's "until"
     std::vector<Statement> body;        // if, repeat
+    std::vector<std::string> names;     // require: the variables that must have a value
 };
 
 struct Publication {
@@ -53,5 +55,10 @@ Publication parsePublication(std::string_view text, const std::vector<Registered
 // The largest repeat count and pause, to catch a slip of the keyboard.
 inline constexpr std::uint32_t largestRepeatCount = 1000000;
 inline constexpr std::uint32_t longestPause = 3600000;
+// The deepest nesting of if and repeat blocks. Running a block takes stack
+// for each level it is inside, and the main thread's stack is smaller on
+// Windows (2 MB) than on Linux; a person's publication needs a handful of
+// levels.
+inline constexpr std::size_t deepestNesting = 100;
 
 } // namespace parlino::host

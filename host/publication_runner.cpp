@@ -1,5 +1,7 @@
 #include "host/publication_runner.h"
 
+#include "host/visible_text.h"
+
 namespace parlino::host {
 namespace {
 
@@ -40,12 +42,14 @@ class Runner {
     }
 
     bool run(const Statement &statement) {
+        if (!environment_.keepRunning())
+            return stop(statement, "the publication was stopped");
         switch (statement.kind) {
         case Statement::Kind::action:
             environment_.runAction(statement.actionNumber, filled(statement.text));
             return true;
         case Statement::Kind::print:
-            out_ << filled(statement.text) << '\n' << std::flush;
+            out_ << visibleText(environment_.decodedForPrint(filled(statement.text))) << '\n' << std::flush;
             return true;
         case Statement::Kind::set:
             variables_.set(statement.variable, filled(statement.text));
@@ -61,6 +65,8 @@ class Runner {
             const auto text = filled(statement.text);
             return stop(statement, text.empty() ? "the publication failed" : text);
         }
+        case Statement::Kind::require:
+            return require(statement);
         case Statement::Kind::ifBlock:
             return !holds(*statement.condition) || run(statement.body);
         case Statement::Kind::repeat:
@@ -75,6 +81,9 @@ class Runner {
         if (limited && !readNumber(statement, largestRepeatCount, "repeat count", count))
             return false;
         for (std::uint32_t round = 1; !limited || round <= count; ++round) {
+            // Each round counts as a line run, so that an empty loop stops too.
+            if (!environment_.keepRunning())
+                return stop(statement, "the publication was stopped");
             if (statement.condition && holds(*statement.condition))
                 break;
             if (!statement.variable.empty())
@@ -83,6 +92,22 @@ class Runner {
                 return false;
         }
         return true;
+    }
+
+    // Every variable named has a value, or the run stops saying how to give them.
+    bool require(const Statement &statement) {
+        std::string missing, settings;
+        for (const auto &name : statement.names) {
+            if (!variables_.get(name).empty())
+                continue;
+            missing += (missing.empty() ? "" : ", ") + name;
+            settings += (settings.empty() ? "--set " : " --set ") + name + "=VALUE";
+        }
+        if (missing.empty())
+            return true;
+        const bool one = missing.find(',') == std::string::npos;
+        return stop(statement, missing + (one ? " has no value (give it with " : " have no value (give them with ") +
+                                   settings + ")");
     }
 
     // The statement's count, filled in now: digits up to `largest`.

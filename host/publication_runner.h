@@ -17,6 +17,12 @@ class PublicationEnvironment {
     virtual ~PublicationEnvironment() = default;
     virtual void runAction(std::int32_t number, const std::string &parameter) = 0;
     virtual void pause(std::uint32_t milliseconds) = 0;
+    // Asked before each line runs and each round of a repeat: false stops
+    // the publication there.
+    virtual bool keepRunning() { return true; }
+    // A line that print is about to show, as UTF-8: values from the module
+    // come in the chat's character set. print then shows it visibly.
+    virtual std::string decodedForPrint(const std::string &text) { return text; }
 };
 
 struct RunOutcome {
@@ -26,7 +32,8 @@ struct RunOutcome {
 };
 
 // Runs the statements in order; print writes one line to `out` and flushes
-// it, so that a reader on a pipe sees each line as it is printed.
+// it, so that a reader on a pipe sees each line as it is printed. What print
+// writes goes through visibleText: its values may come from the network.
 RunOutcome runPublication(const Publication &publication, HostVariables &variables,
                           PublicationEnvironment &environment, std::ostream &out);
 

@@ -4,7 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+namespace parlino::host {
+class Charset;
+}
 
 namespace parlino::host::system {
 
@@ -82,5 +87,21 @@ bool interruptRequested();
 
 // The local time of day as HH:MM:SS.
 std::string timeOfDayText();
+
+// Makes the standard streams carry UTF-8: on Windows a console is read and
+// written as wide characters and converted; pipes and files, and Linux
+// terminals, carry the bytes as they are.
+void prepareConsole();
+bool inputIsTerminal();
+bool outputIsTerminal();
+
+// ---- Text and names ----
+
+// A character set the system converts (not UTF-8, which needs none); null
+// with a reason when it does not know the name.
+std::unique_ptr<Charset> openSystemCharset(const std::string &name, std::string &error);
+
+// The first IPv4 address of a host name, dotted; empty with a reason.
+std::string resolveIpv4(const std::string &name, std::string &error);
 
 } // namespace parlino::host::system

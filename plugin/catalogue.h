@@ -9,7 +9,7 @@
 namespace parlino {
 
 inline constexpr std::string_view productTitle = "Parlino 1.0.0";
-inline constexpr std::string_view authorLine = "Ines Varga";
+inline constexpr std::string_view authorLine = "The Parlino authors";
 inline constexpr std::string_view productDescription = "Chat service functions";
 
 struct ActionEntry {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the Linux preset, then runs
-# a live chat on loopback between two publications, ann and bob, each one a
+# The main job: installs what the demo needs (scripts/setup.sh demo), builds
+# the Linux preset's host, then runs a live chat on loopback between two
+# publications, ann and bob, each one a
 # `parlino run` of examples/conversation.pub. Their lines are shown as they
 # happen: "> " a line said, "< " a line heard from the other side.
 # Needs no terminal and no standard input.
@@ -8,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-bash scripts/setup.sh
+bash scripts/setup.sh demo
 cmake --preset linux
 cmake --build --preset linux -j "${PARLINO_JOBS:-2}" --target parlino free_udp_ports
 

@@ -1,32 +1,60 @@
 #!/usr/bin/env bash
-# Installs every Debian package the builds, tests and demos need. Run as root
-# on Debian 12; packages already present are not fetched again.
+# Installs the Debian packages a job needs. Run as root on Debian 12;
+# packages already present are not fetched again.
+#   bash scripts/setup.sh demo   what `bash scripts/demo.sh` needs: the
+#                                compiler, CMake, Ninja, CLI11, and what the
+#                                linux preset's configure looks for
+#   bash scripts/setup.sh        everything: the demo's packages and every
+#                                build, test and picture tool
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config git
-    googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+# Configuring the linux preset finds GoogleTest (it builds the tests too)
+# and help2man (the manual page).
+demo_packages=(
+    build-essential cmake ninja-build pkg-config
+    libcli11-dev libedit-dev
+    libgtest-dev libgmock-dev help2man
+)
+test_packages=(
+    git googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
-    g++-mingw-w64-i686 wine wine32
-    socat iproute2 procps util-linux
-    xvfb xdotool x11-apps imagemagick
+    g++-mingw-w64-i686 wine wine32 fonts-wine
+    socat iproute2 procps util-linux man-db tmux
+    xvfb xdotool x11-apps imagemagick xterm fonts-dejavu-core
 )
 
+packages=("${demo_packages[@]}")
+needs_i386=0
+case ${1:-all} in
+demo) ;;
+all)
+    packages+=("${test_packages[@]}")
+    needs_i386=1 # wine32
+    ;;
+*)
+    echo "usage: $0 [demo|all]" >&2
+    exit 2
+    ;;
+esac
+
 missing=()
-have_i386=$(dpkg --print-foreign-architectures | grep -c '^i386$' || true)
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
         missing+=("$package")
 done
+add_i386=0
+if ((needs_i386)) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    add_i386=1
+fi
 
-if [[ ${#missing[@]} -eq 0 && $have_i386 -ne 0 ]]; then
+if [[ ${#missing[@]} -eq 0 && $add_i386 -eq 0 ]]; then
     exit 0
 fi
 if [[ $(id -u) -ne 0 ]]; then
     echo "setup: missing packages (${missing[*]}); run this script as root" >&2
     exit 1
 fi
-[[ $have_i386 -ne 0 ]] || dpkg --add-architecture i386
+((add_i386 == 0)) || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -2,6 +2,14 @@
 // signals and the C library's clock.
 #include "host/system.h"
 
+#include "host/charset.h"
+#include "host/visible_text.h"
+
+#include <arpa/inet.h>
+#include <iconv.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -145,6 +153,98 @@ std::string timeOfDayText() {
     localtime_r(&now, &local);
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+void prepareConsole() {}
+bool inputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool outputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+// ---- Text and names ----
+
+namespace {
+
+// glibc's iconv, one descriptor per direction.
+class IconvCharset : public Charset {
+  public:
+    IconvCharset(iconv_t toUtf8, iconv_t fromUtf8) : toUtf8_(toUtf8), fromUtf8_(fromUtf8) {}
+    ~IconvCharset() override {
+        iconv_close(toUtf8_);
+        iconv_close(fromUtf8_);
+    }
+
+    std::string toUtf8(std::string_view wire) override {
+        return convert(toUtf8_, wire, [](std::string &out, std::string_view &rest) {
+            out += undecodedByteText(static_cast<unsigned char>(rest[0]));
+            rest.remove_prefix(1);
+        });
+    }
+
+    std::string fromUtf8(std::string_view utf8) override {
+        return convert(fromUtf8_, utf8, [](std::string &out, std::string_view &rest) {
+            out += '?';
+            // The whole character: its lead byte and continuation bytes.
+            rest.remove_prefix(1);
+            while (!rest.empty() && (static_cast<unsigned char>(rest[0]) & 0xC0) == 0x80)
+                rest.remove_prefix(1);
+        });
+    }
+
+  private:
+    template <typename Substitute>
+    static std::string convert(iconv_t descriptor, std::string_view text, Substitute substitute) {
+        std::string out;
+        char buffer[1024];
+        iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+        while (!text.empty()) {
+            char *in = const_cast<char *>(text.data());
+            std::size_t inLeft = text.size();
+            char *next = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const auto result = iconv(descriptor, &in, &inLeft, &next, &outLeft);
+            const int reason = errno;
+            out.append(buffer, static_cast<std::size_t>(next - buffer));
+            text.remove_prefix(text.size() - inLeft);
+            if (result == static_cast<std::size_t>(-1) && reason != E2BIG && !text.empty()) {
+                // EILSEQ, or EINVAL for a sequence cut at the end.
+                substitute(out, text);
+                iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+            }
+        }
+        return out;
+    }
+
+    iconv_t toUtf8_, fromUtf8_;
+};
+
+} // namespace
+
+std::unique_ptr<Charset> openSystemCharset(const std::string &name, std::string &error) {
+    const iconv_t none = reinterpret_cast<iconv_t>(-1);
+    const iconv_t toUtf8 = iconv_open("UTF-8", name.c_str());
+    const iconv_t fromUtf8 = toUtf8 == none ? none : iconv_open(name.c_str(), "UTF-8");
+    if (fromUtf8 == none) {
+        if (toUtf8 != none)
+            iconv_close(toUtf8);
+        error = "unknown character set \"" + name + "\" (try UTF-8, CP1252, ISO-8859-15; iconv -l lists them)";
+        return nullptr;
+    }
+    return std::make_unique<IconvCharset>(toUtf8, fromUtf8);
+}
+
+std::string resolveIpv4(const std::string &name, std::string &error) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo *found = nullptr;
+    const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+    if (result != 0 || found == nullptr) {
+        error = result != 0 ? ::gai_strerror(result) : "no IPv4 address";
+        return {};
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(found->ai_addr)->sin_addr, text, sizeof text);
+    ::freeaddrinfo(found);
     return text;
 }
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Each libFuzzer target for PARLINO_FUZZ_SECONDS (60 by default) over its seed
-# corpus and the regression inputs kept in fuzz/corpus/<target>. A crash, a
-# leak or a broken property fails the stage; the input that caused it is left
-# in build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
+# Every libFuzzer target in turn over its seed corpus and the regression
+# inputs kept in fuzz/corpus/<target>, sharing PARLINO_FUZZ_SECONDS (300 by
+# default, 50 s for each of six targets) equally. A crash, a leak or a broken
+# property fails the stage; the input that caused it is left in
+# build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
 set -euo pipefail
-seconds=${PARLINO_FUZZ_SECONDS:-60}
+targets=(parse_number address_text parameter_fields error_texts exec_action publication)
+seconds=$(( ${PARLINO_FUZZ_SECONDS:-300} / ${#targets[@]} ))
+(( seconds > 0 )) || seconds=1
 cmake --preset fuzz
 cmake --build --preset fuzz -j "${PARLINO_JOBS:-2}"
 
@@ -13,7 +16,7 @@ mkdir -p "$out/findings"
 report="$out/fuzz-report.txt"
 : >"$report"
 status=0
-for target in parse_number address_text parameter_fields error_texts exec_action; do
+for target in "${targets[@]}"; do
     work="$out/work-corpus/$target"
     mkdir -p "$work"
     log="$out/$target.log"

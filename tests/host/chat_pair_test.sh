@@ -9,8 +9,8 @@ mkfifo "$work/ann.in" "$work/bob.in" "$work/cid.in"
 # The test holds each pipe open for writing (and reading, so that opening it
 # does not block); each chat gets only its own pipe as standard input.
 exec 5<>"$work/ann.in" 6<>"$work/bob.in" 7<>"$work/cid.in"
-chat() { # NAME PORT PEER_PORT
-    "$parlino" chat --port "$2" --peer "127.0.0.1:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
+chat() { # NAME PORT PEER_PORT [PEER_HOST]
+    "$parlino" chat --port "$2" --peer "${4:-127.0.0.1}:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
     started_pids+=($!)
 }
 stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
@@ -21,10 +21,12 @@ stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
 
 chat ann "${ports[0]}" "${ports[1]}"
 ann=$!
-chat bob "${ports[1]}" "${ports[0]}"
+chat bob "${ports[1]}" "${ports[0]}" localhost
 bob=$!
 wait_for "$work/ann.out" "open port ${ports[0]}: Ok"
 wait_for "$work/bob.out" "open port ${ports[1]}: Ok"
+grep -qF "with 127.0.0.1:${ports[0]} (localhost)" "$work/bob.out" ||
+    fail "the address looked up for localhost was not shown"
 grep -q '^my address: [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*$' "$work/ann.out" || fail "no local address shown"
 wait_for "$work/ann.out" "Type a line"
 wait_for "$work/bob.out" "Type a line"
@@ -35,13 +37,15 @@ printf 'hi ann\n  two leading blanks\n' >&6
 stamped "$work/ann.out" "hi ann"
 stamped "$work/ann.out" "  two leading blanks"
 printf 'caf\xe9 cr\xe8me, 8-bit bytes\nsecond line\nthird line\n' >&5
-stamped "$work/bob.out" $'caf\xe9 cr\xe8me, 8-bit bytes'
+stamped "$work/bob.out" 'caf\xE9 cr\xE8me, 8-bit bytes'
 stamped "$work/bob.out" "third line"
 # Whoever sends to the port must not steer the terminal: control
 # characters are shown in caret form.
 printf 'clear \033[2J bell \a del \177 tab\tkept\n' >&5
 stamped "$work/bob.out" $'clear ^[[2J bell ^G del ^? tab\tkept'
 [[ $(grep -c ' < ' "$work/bob.out") -eq 5 ]] || fail "bob heard a line twice or a stray one"
+send_hostile_lines "${ports[1]}"
+expect_hostile_lines_shown "$work/bob.out"
 
 printf '/quit\n' >&5
 wait_exit "$ann"

@@ -15,6 +15,9 @@ expect() {
 printf 'print first\nQV_chat_my_ip\nQV_chat_sned_txt 1|2|3\nrepeat 2\n' >"$work/faulty.pub"
 printf 'print before\nfail told to stop\nprint after\n' >"$work/stopped.pub"
 printf 'print ran\n' >"$work/fine.pub"
+printf '\xef\xbb\xbfprint saved by Notepad\r\n' >"$work/bom.pub"
+printf 'repeat 1\n%.0s' {1..60000} >"$work/deep.pub"
+printf 'end\n%.0s' {1..60000} >>"$work/deep.pub"
 
 expect 0 "parlino 1.0.0" --version
 expect 0 "Usage: parlino" --help
@@ -22,13 +25,22 @@ for command in info run chat; do
     expect 0 "parlino 1.0.0" "$command" --version
     expect 0 "Usage: parlino $command" "$command" --help
     expect 0 "Exit codes:" "$command" --help
+    expect 0 "in its own folder, then in " "$command" --help
+    ! grep -qF "INT:INT" "$work/last.out" || fail "$command --help shows the option parser's types"
 done
 expect 2 "subcommand is required"
-expect 2 "subcommand" bogus
+expect 2 'unknown command "bogus"' bogus
+expect 2 'did you mean "info"?' Info
+expect 2 'did you mean "chat"?' --module x caht
+expect 3 "cannot use the module $work/none" --module "$work/none" info
+expect 3 "cannot use the module $work/none" info --module "$work/none"
+expect 2 'decimal number from 1 to 65535, not "0x9c43"' chat --port 0x9c43 --peer 127.0.0.1:5000
+expect 2 'decimal number from 1 to 65535, not "abc"' chat --port abc --peer 127.0.0.1:5000
+expect 2 "unknown character set" chat --port 5000 --peer 127.0.0.1:5001 --charset no-such-set
 expect 2 "--port" chat --port 0 --peer 127.0.0.1:5000
 expect 2 "--port" chat --port 65536 --peer 127.0.0.1:5000
 expect 2 "--peer" chat --port 5000
-expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:5000
+expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
 expect 2 "FILE" run
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
@@ -39,14 +51,36 @@ expect 4 "cannot read the publication" run "$work/missing.pub"
 expect 4 "faulty.pub:3: unknown action or command \"QV_chat_sned_txt\"" run "$work/faulty.pub"
 grep -qF 'faulty.pub:4: "repeat" has no "end"' "$work/last.err" || fail "the unclosed repeat was not reported"
 [[ ! -s $work/last.out ]] || fail "a faulty publication ran: $(cat "$work/last.out")"
+# What a publication reports is shown visibly too: its text and values may
+# come from elsewhere.
+printf 'fail told \033[2J to stop\n' >"$work/escape.pub"
+expect 1 "escape.pub:1: told ^[[2J to stop" run "$work/escape.pub"
+printf 'QV_\033[2J 1\n' >"$work/escape.pub"
+expect 4 'escape.pub:1: unknown action or command "QV_^[[2J"' run "$work/escape.pub"
 expect 1 "stopped.pub:2: told to stop" run "$work/stopped.pub"
 [[ $(cat "$work/last.out") == before ]] || fail "fail did not stop the publication"
-expect 0 "" run --check "$work/fine.pub"
+expect 0 "fine.pub: ok" run --check "$work/fine.pub"
 [[ ! -s $work/last.out ]] || fail "--check ran the publication"
 expect 0 "ran" run "$work/fine.pub"
-for example in "$examples"/*.pub; do
-    expect 0 "" run --check "$example"
+expect 0 "saved by Notepad" run "$work/bom.pub"
+for check in --check ""; do
+    expect 4 "deep.pub:101: blocks nest more than 100 levels deep" run $check "$work/deep.pub"
 done
+for example in "$examples"/*.pub; do
+    expect 0 "${example##*/}: ok" run --check "$example"
+    # Run without its ports, it stops at once and names them.
+    expect 1 ": my_port, peer_port have no value (give them with --set my_port=VALUE --set peer_port=VALUE)" \
+        run "$example"
+    [[ ! -s $work/last.out && $(wc -l <"$work/last.err") -eq 1 ]] || fail "$example ran without its ports"
+done
+# Without --module and without a module beside it, parlino names every
+# place it looked.
+cp "$parlino" "$work/alone"
+status=0
+"$work/alone" info >/dev/null 2>"$work/alone.err" || status=$?
+[[ $status -eq 3 ]] || fail "parlino without a module ended with $status, expected 3"
+grep -qF "not found at $work/Parlino.so nor at $work/" "$work/alone.err" ||
+    fail "not every place looked was named: $(cat "$work/alone.err")"
 # A bare --module file name is the file in the current folder.
 (cd "$(dirname "$parlino")" && "$parlino" info --module Parlino.so >/dev/null) ||
     fail "--module Parlino.so did not load the module in the current folder"
@@ -54,7 +88,7 @@ done
 # info: the texts from nbInitPlugIn and the five registered actions, with
 # both lines of a two-line description.
 expect 0 "Parlino 1.0.0" info
-for text in "description: Chat service functions" "author:" \
+for text in "description: Chat service functions" "author:      The Parlino authors" \
     "1  QV_chat_my_ip  (ACTIONPARAM_ALPHA, 1 parameter)" "Get IP address at [qv_chat_my_pc] variable" \
     "2  QV_chat_open_port  (" "QV_chat_open_port\"[port]\"" \
     "3  QV_chat_send_txt  (" "Send Chat Text to remote user" "QV_chat_send_text\"[remote_ip]|[port]|[text]\"" \

@@ -1,4 +1,5 @@
 // The host's small text rules: [name] substitution and the peer address.
+#include "host/charset.h"
 #include "host/chat_names.h"
 #include "host/host_variables.h"
 
@@ -44,6 +45,42 @@ TEST(PeerAddress, TakesDottedAddressAndPortOnly) {
                             "localhost:5000", "1.2.3.4:50a0", " 1.2.3.4:5000", "1.2.3.4:+500", "1..3.4:5000",
                             "1.2.3.4:123456", "1.2.3.-1:5000"})
         EXPECT_FALSE(parsePeerAddress(bad)) << bad;
+}
+
+TEST(PeerAddress, TakesAHostNameToLookUpOrAnAddress) {
+    const std::pair<const char *, const char *> good[] = {
+        {"localhost:40001", "localhost"}, {"my-pc.lan:1", "my-pc.lan"}, {"127.0.0.1:5", "127.0.0.1"}};
+    for (const auto &[text, name] : good) {
+        const auto peer = parsePeerHost(text);
+        ASSERT_TRUE(peer) << text;
+        EXPECT_EQ(peer->address, name);
+    }
+    for (const char *bad : {"localhost", "localhost:", ":40001", "local host:1", "localhost:0", "localhost:0x9c43",
+                            "1.2.3:40001", "-x:1", "a_b:1", "1.2.3.256:1"})
+        EXPECT_FALSE(parsePeerHost(bad)) << bad;
+}
+
+TEST(Charset, ConvertsAtTheEdgeAndShowsWhatDoesNotDecode) {
+    std::string error;
+    const auto cp1252 = openCharset("cp1252", error);
+    ASSERT_TRUE(cp1252) << error;
+    EXPECT_EQ(cp1252->toUtf8("caf\xe9 \x80 \x81|\x9b"), "caf\xc3\xa9 \xe2\x82\xac \\x81|\xe2\x80\xba");
+    EXPECT_EQ(cp1252->fromUtf8("caf\xc3\xa9 \xe2\x82\xac \xe6\x97\xa5 \xc3"), "caf\xe9 \x80 ? ?");
+    for (const char *name : {"UTF-8", "utf8"}) {
+        const auto utf8 = openCharset(name, error);
+        ASSERT_TRUE(utf8) << name;
+        EXPECT_EQ(utf8->toUtf8("\xe9\xc2\x9b"), "\xe9\xc2\x9b"); // judged later by visibleText
+        EXPECT_EQ(utf8->fromUtf8("caf\xc3\xa9"), "caf\xc3\xa9");
+    }
+    EXPECT_FALSE(openCharset("no-such-set", error));
+    EXPECT_NE(error.find("no-such-set"), std::string::npos);
+}
+
+TEST(PortNumber, IsDecimalOnly) {
+    EXPECT_EQ(parsePortNumber("1"), 1);
+    EXPECT_EQ(parsePortNumber("65535"), 65535);
+    for (const char *bad : {"", "0", "65536", "0x9c43", "abc", "+1", " 1", "01", "1e3", "-1"})
+        EXPECT_FALSE(parsePortNumber(bad)) << bad;
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `cmake --install` of this build into a scratch prefix: the host, the
-# module and the header land in their folders, and the installed host finds
-# the installed module by itself.
+# module, the header and the documents land in their folders, and the
+# installed host finds the installed module by itself.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER BUILD_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
 [[ -z ${5:-} ]] || stop_wine_server_at_end
@@ -13,6 +13,20 @@ host=$prefix/bin/${parlino##*/}
 [[ -x $host ]] || fail "no $host"
 [[ -f $prefix/include/parlino.h ]] || fail "no include/parlino.h"
 ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
+# The documents users read: on Windows the ZIP's own README and the guides,
+# on Linux the manual page and the documents in the doc folder.
+if [[ -n $runner ]]; then
+    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.md docs/host.md examples/talk.pub; do
+        [[ -s $prefix/$file ]] || fail "no $file"
+    done
+    ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
+        fail "the Windows README gives developers' instructions"
+else
+    [[ -s $prefix/share/man/man1/parlino.1 ]] || fail "no share/man/man1/parlino.1"
+    for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
+        ls "$prefix"/share/doc/*/"$file" >/dev/null 2>&1 || fail "no share/doc/.../$file"
+    done
+fi
 $runner "$host" info >"$work/info.out" 2>"$work/info.err" || fail "the installed host cannot use the installed module"
 grep -qF "module:      " "$work/info.out" || fail "info shows no module"
 grep -qF "$(basename "$prefix")" "$work/info.out" || fail "the installed host did not load the installed module"

@@ -100,3 +100,34 @@ said_equals_heard() {
     cmp -s "$work/said" "$work/heard" ||
         fail "${2##*/} did not hear exactly what ${1##*/} said: $(diff "$work/said" "$work/heard" | head -5)"
 }
+
+# What a stranger may send to a port that parlino shows (printf formats),
+# each with the text a person must see of it: ESC, BEL, CSI as one byte and
+# as UTF-8, NEL, a byte that is not UTF-8. None of them reaches the output raw.
+hostile_lines=(
+    'esc \033[2J\033[Hend' 'esc ^[[2J^[[Hend'
+    'bel \a end' 'bel ^G end'
+    'csi8 \2331m end' 'csi8 \x9B1m end'
+    'csi \302\2331m end' 'csi <U+009B>1m end'
+    'nel \302\205 end' 'nel <U+0085> end'
+    'latin1 caf\351 end' 'latin1 caf\xE9 end'
+    'utf8 caf\303\251 end' 'utf8 café end'
+)
+
+# send_hostile_lines PORT: each line as one datagram from socat.
+send_hostile_lines() {
+    local i
+    for ((i = 0; i < ${#hostile_lines[@]}; i += 2)); do
+        printf "${hostile_lines[i]}" | socat -u - "UDP:127.0.0.1:$1"
+    done
+}
+
+# expect_hostile_lines_shown FILE: every hostile line shown visibly, after
+# "< ", and no terminal control anywhere in FILE.
+expect_hostile_lines_shown() {
+    local i
+    for ((i = 1; i < ${#hostile_lines[@]}; i += 2)); do
+        wait_for "$1" "< ${hostile_lines[i]}"
+    done
+    ! LC_ALL=C grep -q $'[\x1b\x07\x9b\x85]' "$1" || fail "${1##*/} passed a control through raw"
+}

@@ -24,9 +24,11 @@ class RecordingEnvironment : public PublicationEnvironment {
         }
     }
     void pause(std::uint32_t milliseconds) override { calls.push_back("pause " + std::to_string(milliseconds)); }
+    bool keepRunning() override { return linesLeft > 0 && linesLeft-- > 0; }
 
     std::vector<std::string> calls;
     std::vector<std::string> incoming;
+    std::size_t linesLeft = SIZE_MAX;
 
   private:
     HostVariables &variables_;
@@ -38,12 +40,14 @@ struct Played {
     std::string printed;
 };
 
-Played play(const std::string &text, HostVariables &variables, std::vector<std::string> incoming = {}) {
+Played play(const std::string &text, HostVariables &variables, std::vector<std::string> incoming = {},
+            std::size_t linesLeft = SIZE_MAX) {
     std::vector<PublicationError> errors;
     const auto publication = parsePublication(text, actions, errors);
     EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors.front().message);
     RecordingEnvironment environment(variables);
     environment.incoming = std::move(incoming);
+    environment.linesLeft = linesLeft;
     std::ostringstream out;
     Played played;
     played.outcome = runPublication(publication, variables, environment, out);
@@ -55,12 +59,14 @@ Played play(const std::string &text, HostVariables &variables, std::vector<std::
 TEST(PublicationRunner, FillsInVariablesWhenEachLineRuns) {
     HostVariables variables;
     variables.set("peer", "127.0.0.1");
-    const auto played = play("set port = 4000\nsend [peer]|[port]|[[x] [nope] [a b]\nset port = 4001\n"
-                             "send [peer]|[port]|\nprint [port]\n",
+    variables.set("pad", " a ");
+    // Blanks around a set's text are dropped; those inside a value filled in stay.
+    const auto played = play("set port = 4000\nsend [peer]|[port]|[[x] [nope] [a b]\nset port = 4001 \n"
+                             "send [peer]|[port]|\nset kept =  [pad]\nprint [port]|[kept]|\n",
                              variables);
     EXPECT_TRUE(played.outcome.finished);
     EXPECT_EQ(played.calls, (std::vector<std::string>{"3:127.0.0.1|4000|[x]  [a b]", "3:127.0.0.1|4001|"}));
-    EXPECT_EQ(played.printed, "4001\n");
+    EXPECT_EQ(played.printed, "4001| a |\n");
 }
 
 TEST(PublicationRunner, RepeatCountsAndNamesTheRound) {
@@ -73,8 +79,9 @@ TEST(PublicationRunner, RepeatCountsAndNamesTheRound) {
 TEST(PublicationRunner, RepeatUntilChecksBeforeEachRoundAndStopsAtItsLimit) {
     HostVariables variables;
     auto played = play("repeat 10 until heard = bye\n  receive\n  if heard\n    print < [heard]\n  end\nend\n",
-                       variables, {"", "one", "two", "bye", "late"});
-    EXPECT_EQ(played.printed, "< one\n< two\n< bye\n");
+                       variables, {"", "one", "\x1b[2J\xc2\x9b" "31mtwo", "bye", "late"});
+    // What arrives is printed visibly, never as a terminal's control.
+    EXPECT_EQ(played.printed, "< one\n< ^[[2J<U+009B>31mtwo\n< bye\n");
     EXPECT_EQ(played.calls.size(), 4u);
 
     HostVariables fresh;
@@ -96,6 +103,49 @@ TEST(PublicationRunner, FailStopsWithItsLineAndText) {
     EXPECT_EQ(played.outcome.line, 3);
     EXPECT_EQ(played.outcome.message, "cannot open Error");
     EXPECT_EQ(played.printed, "before\n");
+}
+
+TEST(PublicationRunner, RequireStopsWhenAVariableHasNoValue) {
+    struct Case {
+        const char *given; // NAME=VALUE, or empty
+        bool finished;
+        const char *message;
+    };
+    for (const auto &c : {Case{"", false, "port, peer have no value (give them with --set port=VALUE --set peer=VALUE)"},
+                          Case{"port=1", false, "peer has no value (give it with --set peer=VALUE)"},
+                          Case{"peer=2", false, "port has no value (give it with --set port=VALUE)"},
+                          Case{"both", true, ""}}) {
+        HostVariables variables;
+        const std::string given = c.given;
+        if (given == "both" || given == "port=1")
+            variables.set("port", "1");
+        if (given == "both" || given == "peer=2")
+            variables.set("peer", "2");
+        const auto played = play("# needs both\nrequire port peer\nsend [port]\n", variables);
+        EXPECT_EQ(played.outcome.finished, c.finished) << c.given;
+        EXPECT_EQ(played.outcome.message, c.message) << c.given;
+        EXPECT_EQ(played.calls.size(), c.finished ? 1u : 0u) << c.given;
+        EXPECT_EQ(played.outcome.line, c.finished ? 0 : 2) << c.given;
+    }
+}
+
+TEST(PublicationRunner, RunsTheDeepestNestingAndStopsWhenTheEnvironmentSays) {
+    HostVariables variables;
+    std::string deep;
+    for (std::size_t level = 0; level < deepestNesting; ++level)
+        deep.insert(0, "repeat 1\n").append("end\n");
+    deep.insert(deepestNesting * 9, "print inside\n");
+    auto played = play(deep, variables);
+    EXPECT_TRUE(played.outcome.finished);
+    EXPECT_EQ(played.printed, "inside\n");
+
+    // Lines and rounds count: print, repeat, round, send, round, send, round.
+    played = play("print once\nrepeat until never\n  send x\nend\n", variables, {}, 6);
+    EXPECT_FALSE(played.outcome.finished);
+    EXPECT_EQ(played.outcome.line, 2);
+    EXPECT_EQ(played.calls.size(), 2u);
+    played = play("repeat until never\nend\n", variables, {}, 1000);
+    EXPECT_FALSE(played.outcome.finished);
 }
 
 TEST(PublicationRunner, CountsFromVariablesAreCheckedWhenTheyRun) {

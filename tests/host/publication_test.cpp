@@ -20,6 +20,16 @@ struct FaultyFile {
     const char *messagePart; // found in the first message
 };
 
+// `levels` if blocks, one inside the other, each closed.
+std::string nested(std::size_t levels) {
+    std::string text;
+    for (std::size_t level = 0; level < levels; ++level)
+        text += "if x\n";
+    for (std::size_t level = 0; level < levels; ++level)
+        text += "end\n";
+    return text;
+}
+
 void PrintTo(const FaultyFile &file, std::ostream *out) { *out << file.title; }
 
 class FaultyPublication : public ::testing::TestWithParam<FaultyFile> {};
@@ -59,6 +69,12 @@ INSTANTIATE_TEST_SUITE_P(
         FaultyFile{"PauseNotANumber", "pause soon\n", {1}, "pause MILLISECONDS"},
         FaultyFile{"PauseTooLong", "pause 3600001\n", {1}, "pause MILLISECONDS"},
         FaultyFile{"ZeroByte", std::string("print a\0b\n", 10), {1}, "zero byte"},
+        FaultyFile{"RequireWithoutNames", "require\n", {1}, "require NAME"},
+        FaultyFile{"RequireWithBadName", "require port peer-port\n", {1}, "require NAME"},
+        FaultyFile{"NestingTooDeepOnce", nested(deepestNesting + 1) + nested(deepestNesting + 2) + "end\n",
+                   {int(deepestNesting) + 1, 3 * int(deepestNesting) + 3, 4 * int(deepestNesting) + 7},
+                   "more than 100 levels"},
+        FaultyFile{"ByteOrderMarkOnlyAtStart", "print a\n\xEF\xBB\xBFprint b\n", {2}, "unknown action"},
         FaultyFile{"EveryFaultListed", "nope\nprint fine\npause x\nend\n", {1, 3, 4}, "\"nope\""}),
     [](const auto &testInfo) { return std::string(testInfo.param.title); });
 
@@ -75,6 +91,22 @@ TEST(Publication, ReadsActionsWithTheirParameterVerbatim) {
     EXPECT_EQ(publication.statements[0].text, " 1.2.3.4|5| hi  ");
     EXPECT_EQ(publication.statements[1].text, "");
     EXPECT_EQ(publication.statements[2].text, "[port]");
+}
+
+TEST(Publication, AcceptsWhatAPersonWrites) {
+    struct Case {
+        const char *title;
+        std::string text;
+        std::size_t statements;
+    };
+    for (const auto &c : {Case{"ByteOrderMark", "\xEF\xBB\xBFprint a\r\nQV_chat_my_ip\r\n", 2},
+                          Case{"DeepestNesting", nested(deepestNesting), 1},
+                          Case{"RequireSeveral", "require my_port  peer_port\t\n", 1}}) {
+        std::vector<PublicationError> errors;
+        const auto publication = parsePublication(c.text, chatActions, errors);
+        EXPECT_TRUE(errors.empty()) << c.title << ": " << (errors.empty() ? "" : errors.front().message);
+        EXPECT_EQ(publication.statements.size(), c.statements) << c.title;
+    }
 }
 
 TEST(Publication, NestsBlocksAndReadsTheirHeads) {

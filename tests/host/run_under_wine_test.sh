@@ -22,6 +22,23 @@ grep -qF 'faulty.pub:2: unknown action or command "QV_chat_sendtext"' "$work/fau
     fail "the faulty line was not named"
 [[ ! -s $work/faulty.out ]] || fail "a faulty publication ran under wine"
 
+# The deepest nesting the check accepts runs on the main thread's smaller
+# stack; one level more is refused with its line.
+deep() { # LEVELS FILE
+    local level
+    for ((level = 0; level < $1; level++)); do printf 'repeat 1\n'; done >"$2"
+    printf 'print at the bottom\n' >>"$2"
+    for ((level = 0; level < $1; level++)); do printf 'end\n'; done >>"$2"
+}
+deep 100 "$work/deepest.pub"
+parlino run "$work/deepest.pub" >"$work/deepest.out" 2>"$work/deepest.err" || fail "the deepest nesting did not run under wine"
+grep -qF "at the bottom" "$work/deepest.out" || fail "the deepest nesting did not reach its bottom under wine"
+deep 15000 "$work/deep.pub"
+status=0
+parlino run "$work/deep.pub" >"$work/deep.out" 2>"$work/deep.err" || status=$?
+[[ $status -eq 4 ]] || fail "15000 nested blocks gave exit code $status under wine, expected 4"
+grep -qF "deep.pub:101: blocks nest more than 100 levels deep" "$work/deep.err" || fail "the nesting limit was not named"
+
 mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
 start_conversation ann parlino --set my_port="${ports[0]}" --set peer_port="${ports[1]}" \
     --set lines=5 --set pace=50
@@ -55,4 +72,4 @@ for pid in "$cid" "$dan"; do
 done
 grep -qF "port ${ports[0]} closed" "$work/cid.out" || fail "/quit did not close the port under wine"
 grep -qF "port ${ports[1]} closed" "$work/dan.out" || fail "the end of input did not close the port under wine"
-echo "under wine: info, a refused publication, 5 lines each way, a chat both ways"
+echo "under wine: info, a refused publication, the deepest nesting, 5 lines each way, a chat both ways"

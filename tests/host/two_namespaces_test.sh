@@ -38,6 +38,8 @@ port_a=$(ip netns exec "$ns_a" "$free_udp_ports" 1)
 port_b=$(ip netns exec "$ns_b" "$free_udp_ports" 1)
 # Bytes that a careless host would mangle: blanks, punctuation, 8-bit text.
 payload=$' tab\there, "quotes", <angle> & {brace} ~`!@#$%^*()_+-=;:\',./? caf\xe9 \xff\x80'
+# As print shows it: the bytes that are not UTF-8 made visible.
+shown_payload=$' tab\there, "quotes", <angle> & {brace} ~`!@#$%^*()_+-=;:\',./? caf\\xE9 \\xFF\\x80'
 
 host_in_a() { ip netns exec "$ns_a" "$parlino" "$@"; }
 host_in_b() { ip netns exec "$ns_b" "$parlino" "$@"; }
@@ -51,7 +53,7 @@ grep -qx "a is at 198.18.0.1, port $port_a, talking to 198.18.0.2:$port_b" "$wor
     fail "my-IP in $ns_a did not give 198.18.0.1"
 grep -qx "b is at 198.18.0.2, port $port_b, talking to 198.18.0.1:$port_a" "$work/b.out" ||
     fail "my-IP in $ns_b did not give 198.18.0.2"
-grep -qxF "> a says line $lines: $payload" "$work/a.out" || fail "the payload was not said as given"
+grep -qxF "> a says line $lines: $shown_payload" "$work/a.out" || fail "the payload was not said as given"
 said_equals_heard "$work/a.out" "$work/b.out" $lines
 said_equals_heard "$work/b.out" "$work/a.out" $lines
 echo "two namespaces: my-IP gave each veth address; $lines lines each way arrived once, in order"

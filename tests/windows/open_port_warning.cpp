@@ -1,5 +1,6 @@
 // Makes the DLL named by the first argument show its open-port warning on
-// the desktop: it holds a port itself, then runs the open-port action on it.
+// the desktop: it holds a port itself (the second argument, if given, else
+// one the system picks), then runs the open-port action on it.
 // What happens is written to standard output, one line per event, for
 // open_port_warning_screen.sh to follow:
 //   holding port N
@@ -11,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -41,8 +43,8 @@ template <typename Function> Function exported(HMODULE dll, const char *name) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s PATH/TO/Parlino.dll\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s PATH/TO/Parlino.dll [PORT]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1][0] == '/' ? std::string("Z:") + argv[1] : argv[1];
@@ -60,6 +62,8 @@ int main(int argc, char **argv) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    if (argc == 3)
+        address.sin_port = ::htons(static_cast<u_short>(std::atoi(argv[2])));
     int length = sizeof address;
     if (holder == INVALID_SOCKET ||
         ::bind(holder, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||

@@ -4,12 +4,12 @@
 # script waits for the message box, checks its title, takes a screenshot,
 # dismisses it with the Return key, and checks that the status variable is
 # set to "Error" only after the box has gone.
-# Usage: open_port_warning_screen.sh HOST.exe Parlino.dll WINEPREFIX SCREENSHOT.png
-# With PARLINO_UPDATE_DOCS=1 the screenshot also replaces docs/open-port-warning.png.
+# Usage: open_port_warning_screen.sh HOST.exe Parlino.dll WINEPREFIX SCREENSHOT.png [PORT]
+# PORT is the port held and asked for (default: one the system picks);
+# scripts/pictures.sh gives the port of the README's example.
 set -euo pipefail
-host=$1 dll=$2 prefix=$3 screenshot=$4
+host=$1 dll=$2 prefix=$3 screenshot=$4 port=${5:-}
 title='Parlino 1.0.0'
-docs=$(cd "$(dirname "$0")/../.." && pwd)/docs
 
 fail() {
     echo "FAIL: $*" >&2
@@ -45,7 +45,7 @@ export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscore
 # There is no window manager: wine draws the title bar itself, as a desktop would.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
     fail "cannot configure wine's X11 driver in $prefix"
-wine "$host" "$dll" >"$log" 2>"$work/wine.log" &
+wine "$host" "$dll" $port >"$log" 2>"$work/wine.log" &
 host_pid=$!
 
 window=''
@@ -101,9 +101,3 @@ grep -qx 'variable qv_chat_open_port_status=Error (box on screen: no)' "$log" ||
     fail "the status did not become Error after the box was dismissed"
 grep -qx 'action returned 1' "$log" || fail "nbExecAction did not return 1"
 cat "$log"
-
-if [[ "${PARLINO_UPDATE_DOCS:-}" == 1 ]]; then
-    mkdir -p "$docs"
-    cp "$screenshot" "$docs/open-port-warning.png"
-    echo "updated $docs/open-port-warning.png"
-fi

@@ -1,0 +1,20 @@
+// How text that came from outside (a datagram, a variable filled from one,
+// a file) is shown to a person: every byte that could steer a terminal is
+// written as visible characters, and valid UTF-8 stays itself.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace parlino::host {
+
+// C0 controls other than tab, and DEL, in caret form (ESC as ^[, DEL as ^?);
+// C1 controls (U+0080 to U+009F) as <U+009B>; each byte that is not part of
+// valid UTF-8 (a lone 0x9B, an overlong form, a surrogate, a cut sequence)
+// as \x9B. Tab is kept.
+std::string visibleText(std::string_view text);
+
+// The notation of one byte that does not decode: \x9B.
+std::string undecodedByteText(unsigned char byte);
+
+} // namespace parlino::host

@@ -1,0 +1,12 @@
+// On Windows the console's own line input is used: ReadConsoleW in its
+// cooked mode already edits the line (arrows, backspace, Esc) and keeps a
+// history (up and down arrows, F7), and a console gives no way to redraw the
+// line being typed under an arriving one without taking over that editing.
+// The console output starts an arriving line on a line of its own instead.
+#include "host/line_editor.h"
+
+namespace parlino::host {
+
+std::unique_ptr<LineEditor> openLineEditor(const std::string &) { return nullptr; }
+
+} // namespace parlino::host

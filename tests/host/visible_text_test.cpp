@@ -1,0 +1,41 @@
+// What a person sees of text from outside: nothing that steers a terminal
+// gets through raw, valid UTF-8 stays itself.
+#include "host/visible_text.h"
+
+#include <gtest/gtest.h>
+
+namespace parlino::host {
+namespace {
+
+TEST(VisibleText, ShowsControlsAndBrokenUtf8AndKeepsTheRest) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"", ""},
+        {"plain text", "plain text"},
+        {"tab\tkept", "tab\tkept"},
+        {"caf\xc3\xa9 Gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5 \xf0\x9f\x98\x80",
+         "caf\xc3\xa9 Gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5 \xf0\x9f\x98\x80"},
+        {std::string_view("nul\0!", 5), "nul^@!"},
+        {"\x1b[2J\x1b]0;title\x07", "^[[2J^[]0;title^G"},
+        {"cr\rlf\n del\x7f", "cr^Mlf^J del^?"},
+        {"\x1f", "^_"},
+        // C1 controls as UTF-8: CSI, NEL, the first and the last.
+        {"\xc2\x9b" "31m", "<U+009B>31m"},
+        {"\xc2\x85\xc2\x80\xc2\x9f", "<U+0085><U+0080><U+009F>"},
+        {"\xc2\xa0", "\xc2\xa0"}, // U+00A0 is no control
+        // Bytes that are not UTF-8: lone C1 bytes, Latin-1, cut sequences,
+        // overlong forms, surrogates, beyond U+10FFFF.
+        {"\x9b" "31m\x85", "\\x9B31m\\x85"},
+        {"caf\xe9", "caf\\xE9"},
+        {"\xe6\x97", "\\xE6\\x97"},
+        {"\xe6\x97x", "\\xE6\\x97x"},
+        {"\xc0\x9b \xc1\xbf \xe0\x80\x9b", "\\xC0\\x9B \\xC1\\xBF \\xE0\\x80\\x9B"},
+        {"\xed\xa0\x80", "\\xED\\xA0\\x80"},
+        {"\xf4\x90\x80\x80 \xf5\x80\x80\x80 \xff", "\\xF4\\x90\\x80\\x80 \\xF5\\x80\\x80\\x80 \\xFF"},
+        {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"}, // U+10FFFF
+    };
+    for (const auto &[text, shown] : cases)
+        EXPECT_EQ(visibleText(text), shown) << testing::PrintToString(std::string(text));
+}
+
+} // namespace
+} // namespace parlino::host
