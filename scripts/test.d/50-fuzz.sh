@@ -3,6 +3,7 @@
 # corpus and the regression inputs kept in fuzz/corpus/<target>. A crash, a
 # leak or a broken property fails the stage; the input that caused it is left
 # in build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
+# The targets are those of fuzz/targets.txt.
 set -euo pipefail
 seconds=${PARLINO_FUZZ_SECONDS:-60}
 cmake --preset fuzz
@@ -13,7 +14,7 @@ mkdir -p "$out/findings"
 report="$out/fuzz-report.txt"
 : >"$report"
 status=0
-for target in parse_number address_text parameter_fields error_texts exec_action; do
+for target in $(grep -E '^[a-z_]+$' fuzz/targets.txt); do
     work="$out/work-corpus/$target"
     mkdir -p "$work"
     log="$out/$target.log"
