@@ -1,12 +1,12 @@
-// The chat-action cases that must hold for the module built from source on
-// Linux and for the shipped DLL under wine, each written once as a row: the
-// Linux suite (tests/chat_cases_test.cpp) and the DLL suite
-// (tests/windows/behaviour/chat_cases_test.cpp) run every row through
-// runChatCase with a world of their own.
+// The chat-action cases that must hold both for the module built from source
+// and for the shipped DLL under wine, each written once as a row. The Linux
+// suite (tests/chat_actions_test.cpp) and the DLL suite
+// (tests/windows/behaviour/chat_actions_test.cpp) run every row through
+// runChatCase, each in a world of its own.
 //
-// Texts may name ports, replaced before use: {peer} is the port of a socket
-// of the test's own on 127.0.0.1, {peer+65536} the same plus 65536, {free}
-// and {free2} two ports that were free when the case began.
+// Texts may name ports: {peer} is a socket of the test's own on 127.0.0.1,
+// {free} and {free2} two ports free when the case began; "+65536" after a
+// name adds 65536 ({peer+65536}).
 #pragma once
 
 #include <cstddef>
@@ -17,38 +17,38 @@
 
 namespace parlino::cases {
 
-inline constexpr int myIp = 1, openPort = 2, sendText = 3, receiveText = 4, closePort = 5;
-
 struct Step {
     enum class Kind {
-        exec,            // nbExecAction(action, text)
+        exec,            // nbExecAction(action, text); with a bound in milliseconds
         direct,          // the action's own export, called with text
         peerSends,       // the peer sends text to the port in name
         forget,          // what the desktop and the host saw so far is forgotten
         variable,        // the last value set for variable name is text
-        noVariables,     // no variable was set
-        desktop,         // the desktop saw exactly events (see desktopEvent)
+        variableSets,    // so many variables were set: text
+        desktop,         // the desktop saw exactly events
         desktopEndsWith, // the desktop's last events are events
         boxes,           // the message boxes shown are exactly events
-        peerGets,        // the peer receives text, sent from the port in name if any
+        peerGets,        // the peer receives text, from the port in name if any
         peerGetsNothing, // the peer receives nothing within a short wait
         portFree,        // a socket of the test can bind the port in text
         setAfterDesktop, // the last variable set came after every desktop event
-        binds,           // DLL suite only: the ports the DLL asked to bind, in events
-        selects,         // DLL suite only: the selects the DLL made, in events
+        binds,           // seen by the DLL suite only: the DLL's binds, address:port
+        selects,         // seen by the DLL suite only: the DLL's selects
     };
     Kind kind;
     int action = 0;
     std::string text{}, name{};
     std::vector<std::string> events{};
+    int atLeastMs = 0, withinMs = 0; // exec: how long the action may take
 };
 
-// Desktop events as both suites write them.
+// Desktop events and variable values as both worlds write them.
 inline const std::string waitCursorLoaded = "wait cursor loaded", waitCursorSet = "wait cursor set",
                          cursorShown = "cursor shown", cursorRestored = "cursor restored",
-                         pauseBeforeBox = "pause 5";
-inline std::string box(const std::string &text, unsigned style) {
-    return "box " + std::to_string(style) + " [Parlino 1.0.0] " + text;
+                         nullValue = "(null)";
+inline std::string pause(std::uint32_t ms) { return "pause " + std::to_string(ms); }
+inline std::string box(const std::string &caption, const std::string &text, std::uint32_t style) {
+    return "box " + std::to_string(style) + " [" + caption + "] " + text;
 }
 
 struct ChatCase {
@@ -56,8 +56,8 @@ struct ChatCase {
     std::vector<Step> steps;
 };
 
-// What a suite offers the rows: the module under test, a peer socket of its
-// own, and what the host and the desktop saw since the case began or forgot.
+// What a suite offers the rows: the module, a peer socket of its own, and
+// what the host and the desktop saw since the case began or last forgot.
 class ChatWorld {
   public:
     struct Datagram {
@@ -68,26 +68,22 @@ class ChatWorld {
     virtual void exec(int action, const std::string &text) = 0;
     virtual void direct(int action, const std::string &text) = 0;
     virtual std::uint16_t peerPort() = 0;
-    virtual std::uint16_t freePort() = 0; // a port free a moment ago
+    virtual std::uint16_t freePort() = 0;
     virtual void peerSend(const std::string &text, std::uint16_t port) = 0;
     virtual std::optional<Datagram> peerReceive(bool expectOne) = 0;
     virtual bool canBind(std::uint16_t port) = 0;
-    virtual std::optional<std::string> variable(const std::string &name) = 0;
-    virtual std::size_t variableSets() = 0;
+    // Values in order, nullValue for a null pointer; and the desktop events
+    // that came before each.
+    virtual std::vector<std::pair<std::string, std::string>> variables() = 0;
     virtual std::size_t desktopEventsAtLastSet() = 0;
-    virtual std::vector<std::string> desktop() = 0; // as the constants above write them
+    virtual std::vector<std::string> desktop() = 0;
     virtual void forget() = 0;
-    // What only the DLL suite sees (it records the DLL's system calls); nullopt
-    // where the suite cannot see it.
     virtual std::optional<std::vector<std::string>> binds() { return std::nullopt; }
     virtual std::optional<std::vector<std::string>> selects() { return std::nullopt; }
 };
 
-// Runs the steps of one row in `world`, with GoogleTest's checks.
-void runChatCase(const ChatCase &chatCase, ChatWorld &world);
-
-// The rows, and the parameterised test's name of a row.
 const std::vector<ChatCase> &chatCases();
-std::string chatCaseName(const ChatCase &chatCase, std::size_t index);
+std::string chatCaseName(const ChatCase &chatCase, std::size_t index); // for GoogleTest
+void runChatCase(const ChatCase &chatCase, ChatWorld &world);
 
 } // namespace parlino::cases

@@ -8,12 +8,9 @@
 
 #include <gmock/gmock.h>
 
-#include <chrono>
-
 namespace parlino::dlltest {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Kind = DesktopCall::Kind;
 
@@ -60,10 +57,12 @@ class DllWorld : public cases::ChatWorld {
         return Datagram{datagram->bytes, datagram->senderPort};
     }
     bool canBind(std::uint16_t port) override { return LoopbackSocket(port, anyAddress).bound(); }
-    std::optional<std::string> variable(const std::string &name) override {
-        return hostRecord().lastValue(name);
+    std::vector<std::pair<std::string, std::string>> variables() override {
+        std::vector<std::pair<std::string, std::string>> sets;
+        for (const auto &set : hostRecord().variableSets)
+            sets.emplace_back(set.name.value_or(cases::nullValue), set.value.value_or(cases::nullValue));
+        return sets;
     }
-    std::size_t variableSets() override { return hostRecord().variableSets.size(); }
     std::size_t desktopEventsAtLastSet() override {
         const auto &sets = hostRecord().variableSets;
         return sets.empty() ? 0 : sets.back().desktopCallsBefore;
@@ -107,10 +106,9 @@ class DllWorld : public cases::ChatWorld {
         case Kind::showCursor:
             return call.value == TRUE ? cases::cursorShown : "cursor hidden";
         case Kind::sleep:
-            return "pause " + std::to_string(call.value);
+            return cases::pause(call.value);
         case Kind::messageBox:
-            return "box " + std::to_string(call.value) + " [" + call.caption + "] " + call.text +
-                   (call.handle != nullptr ? " (with an owner)" : "");
+            return cases::box(call.caption, call.text, call.value) + (call.handle != nullptr ? " (owned)" : "");
         }
         return "unknown";
     }
@@ -127,93 +125,6 @@ TEST_P(SharedChatCase, Holds) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, SharedChatCase, ::testing::ValuesIn(cases::chatCases()),
                          [](const auto &row) { return cases::chatCaseName(row.param, row.index); });
-
-TEST_F(ShippedDllTest, APortAbove65535BindsItsLowSixteenBits) {
-    const std::uint16_t free = LoopbackSocket().port(); // released again at once
-    run(openPortAction, std::to_string(65536 + free));
-    ASSERT_EQ(variable("qv_chat_open_port_status"), "Ok");
-    ASSERT_EQ(recording().binds.size(), 1u);
-    EXPECT_EQ(recording().binds[0].requestedPort, free);
-}
-
-TEST_F(ShippedDllTest, APortAbove65535SendsToItsLowSixteenBits) {
-    openChatPort();
-    const LoopbackSocket peer;
-    run(sendTextAction, sendParameter(65536 + peer.port(), "wrapped"));
-    const auto datagram = peer.receive();
-    ASSERT_TRUE(datagram.has_value());
-    EXPECT_EQ(datagram->bytes, "wrapped");
-}
-
-TEST_F(ShippedDllTest, ALineTooLongForADatagramShowsError57AndThePortStaysUsable) {
-    openChatPort();
-    const LoopbackSocket peer;
-    recording().reset();
-    run(sendTextAction, sendParameter(peer.port(), std::string(70000, 'x')));
-    EXPECT_THAT(recording().messageBoxes(),
-                ElementsAre(messageBox("Device I/O error\r\nError: 57.", 0)));
-    EXPECT_FALSE(peer.receive(300).has_value());
-    run(sendTextAction, sendParameter(peer.port(), "still here"));
-    const auto datagram = peer.receive();
-    ASSERT_TRUE(datagram.has_value());
-    EXPECT_EQ(datagram->bytes, "still here");
-}
-
-TEST_F(ShippedDllTest, ReceiveWaitsAbout1024MsThenGivesTheEmptyText) {
-    openChatPort();
-    recording().reset();
-    const auto start = std::chrono::steady_clock::now();
-    run(receiveTextAction, "");
-    // Only a lower bound: the wait itself is checked in what select was given.
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    EXPECT_THAT(recording().selects, ElementsAre(SelectCall{true, false, true, 0, 1024000}));
-    EXPECT_EQ(variable("qv_chat_text"), "");
-}
-
-TEST_F(ShippedDllTest, ReceiveWithoutAPortGivesTheEmptyTextWithoutWaiting) {
-    run(receiveTextAction, "");
-    openChatPort();
-    run(closePortAction, "");
-    recording().reset();
-    hostRecord().clear();
-    run(receiveTextAction, "");
-    EXPECT_THAT(recording().selects, IsEmpty());
-    ASSERT_EQ(hostRecord().variableSets.size(), 1u);
-    EXPECT_EQ(hostRecord().variableSets[0].name, "qv_chat_text");
-    EXPECT_EQ(hostRecord().variableSets[0].value, std::nullopt);
-}
-
-TEST_F(ShippedDllTest, DatagramsAreReceivedOneAtATimeInOrder) {
-    const std::uint16_t port = openChatPort();
-    const LoopbackSocket peer;
-    ASSERT_TRUE(peer.send("first", port));
-    ASSERT_TRUE(peer.send("", port));
-    ASSERT_TRUE(peer.send("third", port));
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3; ++i) {
-        run(receiveTextAction, "the parameter is not read|1");
-        texts.push_back(variable("qv_chat_text").value_or("(not set)"));
-    }
-    EXPECT_THAT(texts, ElementsAre("first", "", "third"));
-}
-
-TEST_F(ShippedDllTest, ALargeDatagramArrivesWhole) {
-    const std::uint16_t port = openChatPort();
-    const LoopbackSocket peer;
-    std::string line(60000, 'x');
-    line.back() = 'y';
-    ASSERT_TRUE(peer.send(line, port));
-    run(receiveTextAction, "");
-    EXPECT_EQ(variable("qv_chat_text"), line);
-}
-
-TEST_F(ShippedDllTest, CloseReleasesThePort) {
-    const std::uint16_t port = openChatPort();
-    run(closePortAction, "");
-    const LoopbackSocket reuse(port, anyAddress);
-    EXPECT_TRUE(reuse.bound());
-    EXPECT_THAT(hostRecord().variableSets.size(), 1u); // only the open's status
-}
 
 // The first address of this machine's own name, in dotted form, as the test
 // program's Winsock resolves it; 0.0.0.0 when there is none.
