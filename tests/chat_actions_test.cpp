@@ -27,29 +27,6 @@ void run(int32_t action, const std::string &parameter) {
     ASSERT_EQ(nbExecAction(action, &text), 1);
 }
 
-class ChatActionsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testing::recordingHost().registerModule();
-        run(closePort, "");
-        testing::recordingHost().clear();
-        testing::recordingDesktop().reset();
-    }
-    void TearDown() override { run(closePort, ""); }
-
-    static std::optional<std::string> variable(const std::string &name) {
-        return testing::recordingHost().lastValue(name);
-    }
-    static std::string sendParameter(std::uint16_t port, std::string_view text) {
-        return "127.0.0.1|" + std::to_string(port) + "|" + std::string(text);
-    }
-    static std::string received(const LoopbackPeer &peer) {
-        ReceivedDatagram datagram;
-        EXPECT_EQ(peer.receive(datagram), 0);
-        return datagram.text;
-    }
-};
-
 // The module built from source with the recording desktop, a host callback
 // that notes how many desktop events came before each set, and a peer
 // endpoint of the module's own endpoint layer.
@@ -82,8 +59,8 @@ class SourceWorld : public cases::ChatWorld {
         return Datagram{datagram.text, datagram.senderPort};
     }
     bool canBind(std::uint16_t port) override { return LoopbackPeer(chatTimeout, port).port() == port; }
-    std::vector<std::pair<std::string, std::string>> variables() override { return sets(); }
-    std::size_t desktopEventsAtLastSet() override { return eventsAtLastSet(); }
+    std::vector<std::pair<std::string, std::string>> variables() override { return sets_; }
+    std::size_t desktopEventsAtLastSet() override { return eventsAtLastSet_; }
     std::vector<std::string> desktop() override {
         std::vector<std::string> events;
         for (const auto &event : testing::recordingDesktop().events)
@@ -91,23 +68,17 @@ class SourceWorld : public cases::ChatWorld {
         return events;
     }
     void forget() override {
-        sets().clear();
+        sets_.clear();
         testing::recordingDesktop().reset();
         testing::recordingDesktop().timeOfDay = {7, 5, 3};
     }
 
   private:
-    static std::vector<std::pair<std::string, std::string>> &sets() {
-        static std::vector<std::pair<std::string, std::string>> recorded;
-        return recorded;
-    }
-    static std::size_t &eventsAtLastSet() {
-        static std::size_t count = 0;
-        return count;
-    }
+    static inline std::vector<std::pair<std::string, std::string>> sets_;
+    static inline std::size_t eventsAtLastSet_ = 0;
     static int32_t PARLINO_CALL noteSet(const char *name, const char *value) {
-        sets().emplace_back(name != nullptr ? name : cases::nullValue, value != nullptr ? value : cases::nullValue);
-        eventsAtLastSet() = testing::recordingDesktop().events.size();
+        sets_.emplace_back(name != nullptr ? name : cases::nullValue, value != nullptr ? value : cases::nullValue);
+        eventsAtLastSet_ = testing::recordingDesktop().events.size();
         return 0;
     }
     static std::string describe(const DesktopEvent &event) {
@@ -143,27 +114,31 @@ INSTANTIATE_TEST_SUITE_P(Rows, SharedChatCase, ::testing::ValuesIn(cases::chatCa
 
 // The action's private copy of its parameter is made one way when short and
 // another when long: every length must reach the wire byte for byte.
-TEST_F(ChatActionsTest, ParametersOfEveryLengthReachTheWireWhole) {
-    run(openPort, "0");
-    const LoopbackPeer peer;
-    const std::size_t prefix = sendParameter(peer.port(), "").size();
-    for (const std::size_t parameterLength : {prefix + 1, std::size_t{254}, std::size_t{255},
-                                              std::size_t{256}, std::size_t{257}, prefix + 65507}) {
-        std::string line(parameterLength - prefix, 'x');
+TEST(ChatActions, ParametersOfEveryLengthReachTheWireWhole) {
+    SourceWorld world;
+    world.exec(openPort, "0");
+    const std::string prefix = "127.0.0.1|" + std::to_string(world.peerPort()) + "|";
+    for (const std::size_t parameterLength : {prefix.size() + 1, std::size_t{254}, std::size_t{255},
+                                              std::size_t{256}, std::size_t{257}, prefix.size() + 65507}) {
+        std::string line(parameterLength - prefix.size(), 'x');
         line.front() = 'a';
         line.back() = 'z';
-        run(sendText, sendParameter(peer.port(), line));
-        EXPECT_EQ(received(peer), line) << parameterLength;
+        world.exec(sendText, prefix + line);
+        const auto datagram = world.peerReceive(true);
+        EXPECT_EQ(datagram.value_or(cases::ChatWorld::Datagram{}).text, line) << parameterLength;
     }
-    EXPECT_TRUE(testing::recordingDesktop().messageBoxes().empty());
+    EXPECT_EQ(testing::recordingDesktop().messageBoxes().size(), 0u);
 }
 
-TEST_F(ChatActionsTest, MyIpWritesADottedAddress) {
-    run(myIp, "ignored");
-    const auto address = variable("qv_chat_my_ip");
-    ASSERT_TRUE(address.has_value());
-    EXPECT_EQ(addressToText(textToAddress(*address)), *address);
-    EXPECT_TRUE(testing::recordingDesktop().events.empty());
+TEST(ChatActions, MyIpWritesADottedAddress) {
+    SourceWorld world;
+    world.exec(myIp, "ignored");
+    const auto sets = world.variables();
+    ASSERT_EQ(sets.size(), 1u);
+    const auto &[name, address] = sets[0];
+    EXPECT_EQ(name, "qv_chat_my_ip");
+    EXPECT_EQ(addressToText(textToAddress(address)), address);
+    EXPECT_EQ(world.desktop().size(), 0u);
 }
 
 } // namespace
