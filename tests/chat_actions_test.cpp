@@ -102,15 +102,7 @@ class SourceWorld : public cases::ChatWorld {
     LoopbackPeer peer_;
 };
 
-class SharedChatCase : public ::testing::TestWithParam<cases::ChatCase> {};
-
-TEST_P(SharedChatCase, Holds) {
-    SourceWorld world;
-    cases::runChatCase(GetParam(), world);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, SharedChatCase, ::testing::ValuesIn(cases::chatCases()),
-                         [](const auto &row) { return cases::chatCaseName(row.param, row.index); });
+PARLINO_RUN_CHAT_CASES(SourceWorld);
 
 // The action's private copy of its parameter is made one way when short and
 // another when long: every length must reach the wire byte for byte.

@@ -9,6 +9,8 @@
 // name adds 65536 ({peer+65536}).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -87,3 +89,13 @@ std::string chatCaseName(const ChatCase &chatCase, std::size_t index); // for Go
 void runChatCase(const ChatCase &chatCase, ChatWorld &world);
 
 } // namespace parlino::cases
+
+// The parameterised test that runs every row in a new World of the suite.
+#define PARLINO_RUN_CHAT_CASES(World)                                                              \
+    class SharedChatCase : public ::testing::TestWithParam<::parlino::cases::ChatCase> {};         \
+    TEST_P(SharedChatCase, Holds) {                                                                \
+        World world;                                                                               \
+        ::parlino::cases::runChatCase(GetParam(), world);                                          \
+    }                                                                                              \
+    INSTANTIATE_TEST_SUITE_P(Rows, SharedChatCase, ::testing::ValuesIn(::parlino::cases::chatCases()), \
+                             [](const auto &row) { return ::parlino::cases::chatCaseName(row.param, row.index); })

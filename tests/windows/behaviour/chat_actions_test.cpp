@@ -116,15 +116,7 @@ class DllWorld : public cases::ChatWorld {
     const LoopbackSocket peer_{0, anyAddress};
 };
 
-class SharedChatCase : public ::testing::TestWithParam<cases::ChatCase> {};
-
-TEST_P(SharedChatCase, Holds) {
-    DllWorld world;
-    cases::runChatCase(GetParam(), world);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, SharedChatCase, ::testing::ValuesIn(cases::chatCases()),
-                         [](const auto &row) { return cases::chatCaseName(row.param, row.index); });
+PARLINO_RUN_CHAT_CASES(DllWorld);
 
 // The first address of this machine's own name, in dotted form, as the test
 // program's Winsock resolves it; 0.0.0.0 when there is none.
