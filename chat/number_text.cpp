@@ -1,6 +1,6 @@
 #include "number_text.h"
 
-#include "plugin/parameter_fields.h"
+#include "text_fields.h"
 
 #include <array>
 #include <cmath>

@@ -19,7 +19,7 @@
 #include "fakes/recording_desktop.h"
 #include "fakes/recording_host.h"
 #include "parlino.h"
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
 #include "property.h"
 
 #include <cstdint>
@@ -50,7 +50,7 @@ std::optional<std::string> hostValue(std::string_view text) {
     return cut.empty() ? std::nullopt : std::optional<std::string>(cut);
 }
 
-std::string_view field(std::string_view text, std::int32_t n) { return parameterField(text, "|", n); }
+std::string_view field(std::string_view text, std::int32_t n) { return parameterField(text, '|', n); }
 
 std::uint16_t lowPortBits(std::int32_t port) { return static_cast<std::uint16_t>(port & 0xFFFF); }
 
