@@ -3,7 +3,7 @@
 // ThreadSanitizer (preset linux-tsan) it shows the lock words guard the
 // table and the number counter; in every build it checks that no number is
 // handed out twice and that a contended open has exactly one winner.
-#include "chat/endpoint.h"
+#include "chat/test_seam.h"
 #include "support/loopback_peer.h"
 
 #include <gtest/gtest.h>
