@@ -269,7 +269,9 @@ class TurnHeld {
 } // namespace
 
 std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) {
-    datagram = ReceivedDatagram{};
+    datagram.text.clear();
+    datagram.sender = 0;
+    datagram.senderPort = 0;
     const EndpointUse endpoint(number);
     if (!endpoint)
         return badFileNameOrNumber;
