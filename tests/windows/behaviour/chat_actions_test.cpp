@@ -8,6 +8,9 @@
 
 #include <gmock/gmock.h>
 
+#include <float.h>
+#include <optional>
+
 namespace parlino::dlltest {
 namespace {
 
@@ -117,6 +120,69 @@ class DllWorld : public cases::ChatWorld {
 };
 
 PARLINO_RUN_CHAT_CASES(DllWorld);
+
+// A host that unmasked x87 exceptions for overflow, zero divide and invalid
+// operation and runs the unit at 53-bit precision, as many Windows hosts do:
+// no number text may raise an exception in it (one would end the process),
+// numbers read as with a 64-bit mantissa, and the control word and status
+// flags come back as they were after every action.
+struct CarelessHostCase {
+    std::int32_t action;
+    std::string parameter; // "%p" stands for the listener's port
+    std::optional<std::string> arrives;
+};
+
+void PrintTo(const CarelessHostCase &c, std::ostream *out) { *out << c.action << " \"" << c.parameter << '"'; }
+
+class CarelessHostTest : public ShippedDllTest, public ::testing::WithParamInterface<CarelessHostCase> {};
+
+TEST_P(CarelessHostTest, NumbersRaiseNoFpuExceptionAndReadAsAt64Bits) {
+    const LoopbackSocket listener(0, 0x0300007F); // 127.0.0.3
+    ASSERT_TRUE(listener.bound());
+    std::string parameter = GetParam().parameter;
+    if (const auto at = parameter.find("%p"); at != std::string::npos)
+        parameter.replace(at, 2, std::to_string(listener.port()));
+    const unsigned int hostWord = _controlfp(0, 0);
+    _clearfp();
+    _controlfp(_EM_INEXACT | _EM_UNDERFLOW | _EM_DENORMAL, _MCW_EM);
+    _controlfp(_PC_53, _MCW_PC);
+    const unsigned int careless = _controlfp(0, 0);
+    unsigned int words[3], flags[3];
+    const std::pair<std::int32_t, std::string> calls[] = {
+        {openPortAction, "0"}, {GetParam().action, parameter}, {closePortAction, ""}};
+    for (int i = 0; i < 3; ++i) {
+        run(calls[i].first, calls[i].second);
+        words[i] = _controlfp(0, 0);
+        flags[i] = _statusfp();
+    }
+    _controlfp(hostWord, _MCW_EM | _MCW_PC);
+    _clearfp();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(words[i], careless) << "after action " << calls[i].first;
+        EXPECT_EQ(flags[i], 0u) << "after action " << calls[i].first;
+    }
+    if (GetParam().action == sendTextAction) {
+        const auto datagram = listener.receive(GetParam().arrives ? 5000 : 200);
+        EXPECT_EQ(datagram ? std::optional<std::string>(datagram->bytes) : std::nullopt, GetParam().arrives);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CarelessHostTest,
+    ::testing::Values(
+        // 2.50000000000000001: 3 with a 64-bit mantissa, a tie (2) at 53 bits.
+        CarelessHostCase{sendTextAction, "127.0.0.250000000000000001d-17|%p|tie", "tie"},
+        CarelessHostCase{sendTextAction, "127.1e5000.0.3|%p|octet overflow", "octet overflow"},
+        CarelessHostCase{sendTextAction, "127.-1e5000.0.3|%p|negative", "negative"},
+        CarelessHostCase{sendTextAction, "127.1e-5000.0.3|%p|underflow", "underflow"},
+        CarelessHostCase{sendTextAction, "127.0.0.3|%p.4999999999999|below a half", "below a half"},
+        // These ports read as -2147483648 or 0: the send fails with 57.
+        CarelessHostCase{sendTextAction, "127.0.0.3|1e5000|x", std::nullopt},
+        CarelessHostCase{sendTextAction, "127.0.0.3|-1e5000|x", std::nullopt},
+        CarelessHostCase{sendTextAction, "127.0.0.3|1e-5000|x", std::nullopt},
+        CarelessHostCase{openPortAction, "1e5000", std::nullopt},
+        CarelessHostCase{myIpAction, "", std::nullopt},
+        CarelessHostCase{receiveTextAction, "", std::nullopt}));
 
 // The first address of this machine's own name, in dotted form, as the test
 // program's Winsock resolves it; 0.0.0.0 when there is none.
