@@ -2,7 +2,7 @@
 // the allocations they make (there should be none).
 #include "bench/allocation_counter.h"
 #include "chat/number_text.h"
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,7 +38,7 @@ void textToAddressCall(benchmark::State &state, const std::string *text) {
 
 // Field 3, the line of a send.
 void parameterFieldCall(benchmark::State &state, const std::string *text) {
-    perCall(state, [&] { benchmark::DoNotOptimize(parameterField(*text, "|", 3)); });
+    perCall(state, [&] { benchmark::DoNotOptimize(parameterField(*text, '|', 3)); });
 }
 
 BENCHMARK_CAPTURE(parseNumberCall, short, &shortNumber);

@@ -1,6 +1,8 @@
 #include "endpoint.h"
 
 #include "error_texts.h"
+#include "lock_word.h"
+#include "test_seam.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -12,6 +14,34 @@
 namespace parlino {
 namespace {
 
+// One receive at a time per endpoint: the receive buffer is the endpoint's
+// own. 0 free, 1 taken, 2 taken and another receive may be waiting for it.
+class ReceiveTurn {
+  public:
+    bool tryTake() {
+        std::int32_t free = 0;
+        return state_.compare_exchange_strong(free, 1, std::memory_order_acquire,
+                                              std::memory_order_relaxed);
+    }
+    // Sleeps for the turn at most microsecondsLeft, which it reduces by the
+    // time it waited. Taken by a waiter, the state stays 2: its release then
+    // wakes the waiters, of which there may be more.
+    bool take(std::uint64_t &microsecondsLeft) {
+        return platform::waitUntil(
+            [](void *turn) {
+                return static_cast<ReceiveTurn *>(turn)->state_.exchange(2, std::memory_order_acquire) == 0;
+            },
+            this, microsecondsLeft);
+    }
+    void release() {
+        if (state_.exchange(0, std::memory_order_release) == 2)
+            platform::wakeWaiters();
+    }
+
+  private:
+    std::atomic<std::int32_t> state_{0};
+};
+
 struct UdpEndpoint {
     UdpEndpoint *next;
     EndpointNumber number;
@@ -19,31 +49,18 @@ struct UdpEndpoint {
     char hostName[platform::hostNameCapacity + 1];
     std::int32_t port; // network byte order in the low 16 bits, or unboundPort
     std::uint32_t timeout;
+    // Set under the table lock once the open has succeeded: until then the
+    // number is in use but the endpoint is not open to sends, receives or a
+    // close.
+    bool complete = false;
+    // One for the table's link and one for each action still using the
+    // record; taken under the table lock. The last one to let go closes the
+    // socket and frees the record, so a close under a blocked receive (which
+    // breaks the threading contract) never frees what the receive still reads.
+    std::atomic<std::int32_t> users{1};
+    std::atomic<bool> linked{true}; // false once closed
+    ReceiveTurn receiveTurn;
     char receiveBuffer[receiveCapacity];
-};
-
-// A busy-wait lock word: -1 exchanged in takes it, 0 stored releases it.
-class LockWord {
-  public:
-    void take() {
-        while (word_.exchange(-1, std::memory_order_acquire) != 0) {
-        }
-    }
-    void release() { word_.store(0, std::memory_order_release); }
-
-  private:
-    std::atomic<std::int32_t> word_{0};
-};
-
-class Held {
-  public:
-    explicit Held(LockWord &lock) : lock_(lock) { lock_.take(); }
-    ~Held() { lock_.release(); }
-    Held(const Held &) = delete;
-    Held &operator=(const Held &) = delete;
-
-  private:
-    LockWord &lock_;
 };
 
 // Always taken in this order: numberLock, then tableLock.
@@ -59,9 +76,9 @@ UdpEndpoint *findLocked(EndpointNumber number) {
     return nullptr;
 }
 
-UdpEndpoint *find(EndpointNumber number) {
+bool inUse(EndpointNumber number) {
     const Held held(tableLock);
-    return findLocked(number);
+    return findLocked(number) != nullptr;
 }
 
 // Inserts the record unless its number is in use; the check and the insert
@@ -75,17 +92,53 @@ bool insertIfFree(UdpEndpoint *endpoint) {
     return true;
 }
 
-UdpEndpoint *unlink(EndpointNumber number) {
-    const Held held(tableLock);
+void unlinkLocked(UdpEndpoint *endpoint) {
     for (auto **link = &endpointTable; *link != nullptr; link = &(*link)->next) {
-        if ((*link)->number == number) {
-            auto *endpoint = *link;
+        if (*link == endpoint) {
             *link = endpoint->next;
-            return endpoint;
+            return;
         }
     }
-    return nullptr;
 }
+
+void releaseSocketAndRecord(UdpEndpoint *endpoint) {
+    if (endpoint->socketHandle != platform::invalidSocket)
+        platform::closeSocket(endpoint->socketHandle);
+    delete endpoint;
+}
+
+// An open endpoint held for the duration of one action.
+class EndpointUse {
+  public:
+    explicit EndpointUse(EndpointNumber number) {
+        const Held held(tableLock);
+        auto *found = findLocked(number);
+        if (found != nullptr && found->complete) {
+            found->users.fetch_add(1, std::memory_order_relaxed);
+            endpoint_ = found;
+        }
+    }
+    ~EndpointUse() {
+        if (endpoint_ != nullptr)
+            letGo(endpoint_);
+    }
+    EndpointUse(const EndpointUse &) = delete;
+    EndpointUse &operator=(const EndpointUse &) = delete;
+
+    explicit operator bool() const { return endpoint_ != nullptr; }
+    UdpEndpoint &operator*() const { return *endpoint_; }
+    UdpEndpoint *operator->() const { return endpoint_; }
+
+    static void letGo(UdpEndpoint *endpoint) {
+        if (endpoint->users.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            releaseSocketAndRecord(endpoint);
+            platform::stopSocketLibrary();
+        }
+    }
+
+  private:
+    UdpEndpoint *endpoint_ = nullptr;
+};
 
 std::uint8_t socketFailure(platform::SocketOutcome outcome) {
     return outcome == platform::SocketOutcome::blockingCallInProgress ? permissionDenied
@@ -106,6 +159,12 @@ std::uint16_t toHostOrder(std::uint16_t networkPort) {
     return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
+bool isLoopback(Ipv4Address address) {
+    std::uint8_t firstOctet;
+    std::memcpy(&firstOctet, &address, 1);
+    return firstOctet == 127;
+}
+
 std::uint16_t lowPortBits(std::int32_t port) {
     return static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFF);
 }
@@ -114,26 +173,28 @@ std::uint16_t lowPortBits(std::int32_t port) {
 
 EndpointNumber nextFreeEndpointNumber() {
     const Held numbers(numberLock);
-    return nextFreeNumberAfter(lastNumberHandedOut,
-                               [](EndpointNumber number) { return find(number) != nullptr; });
+    return nextFreeNumberAfter(lastNumberHandedOut, inUse);
 }
 
 std::uint8_t openEndpoint(EndpointNumber number, std::int32_t port, std::uint32_t timeout) {
     if (!platform::startSocketLibrary())
         return deviceUnavailable;
-    // Anything that fails from here on gives the start-up back.
+    // Anything that fails from here on gives the start-up back. The record of
+    // a failing open was never complete, so no other action holds it.
     const auto failWith = [](std::uint8_t error, UdpEndpoint *endpoint) {
         if (endpoint != nullptr) {
-            if (endpoint->socketHandle != platform::invalidSocket)
-                platform::closeSocket(endpoint->socketHandle);
-            delete unlink(endpoint->number);
+            {
+                const Held held(tableLock);
+                unlinkLocked(endpoint);
+            }
+            releaseSocketAndRecord(endpoint);
         }
         platform::stopSocketLibrary();
         return error;
     };
     if (number < 0)
         return failWith(badFileNameOrNumber, nullptr);
-    if (find(number) != nullptr)
+    if (inUse(number))
         return failWith(fileIsOpen, nullptr);
 
     auto *endpoint = new (std::nothrow) UdpEndpoint;
@@ -149,11 +210,10 @@ std::uint8_t openEndpoint(EndpointNumber number, std::int32_t port, std::uint32_
         return failWith(fileIsOpen, nullptr);
     }
 
-    if (const auto outcome = platform::openDatagramSocket(endpoint->socketHandle);
-        outcome != platform::SocketOutcome::done) {
-        endpoint->socketHandle = platform::invalidSocket;
+    platform::SocketHandle socket = platform::invalidSocket;
+    if (const auto outcome = platform::openDatagramSocket(socket); outcome != platform::SocketOutcome::done)
         return failWith(socketFailure(outcome), endpoint);
-    }
+    endpoint->socketHandle = socket;
     char hostName[platform::hostNameCapacity];
     if (const auto outcome = platform::readHostName(hostName);
         outcome != platform::SocketOutcome::done)
@@ -168,13 +228,15 @@ std::uint8_t openEndpoint(EndpointNumber number, std::int32_t port, std::uint32_
         std::find(hostName, hostName + sizeof hostName, '\0') - hostName);
     std::memcpy(endpoint->hostName, hostName, nameLength);
     endpoint->hostName[nameLength] = '\0';
+    const Held held(tableLock);
+    endpoint->complete = true;
     return noError;
 }
 
 std::uint8_t sendDatagram(EndpointNumber number, Ipv4Address address, std::int32_t port,
                           std::string_view text) {
-    auto *endpoint = find(number);
-    if (endpoint == nullptr)
+    const EndpointUse endpoint(number);
+    if (!endpoint)
         return badFileNameOrNumber;
     // Address 0 is what unreadable address text gives. Some stacks deliver it
     // to this machine; refusing it everywhere lets the user see the mistake.
@@ -199,14 +261,50 @@ std::uint8_t sendDatagram(EndpointNumber number, Ipv4Address address, std::int32
     return sent < text.size() ? deviceIoError : noError;
 }
 
+namespace {
+
+class TurnHeld {
+  public:
+    explicit TurnHeld(ReceiveTurn &turn) : turn_(turn) {}
+    ~TurnHeld() { turn_.release(); }
+    TurnHeld(const TurnHeld &) = delete;
+    TurnHeld &operator=(const TurnHeld &) = delete;
+
+  private:
+    ReceiveTurn &turn_;
+};
+
+} // namespace
+
 std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) {
-    datagram = ReceivedDatagram{};
-    auto *endpoint = find(number);
-    if (endpoint == nullptr)
+    datagram.text.clear();
+    datagram.sender = 0;
+    datagram.senderPort = 0;
+    const EndpointUse endpoint(number);
+    if (!endpoint)
+        return badFileNameOrNumber;
+    std::uint32_t seconds = endpoint->timeout >> 10;
+    std::uint32_t microseconds = (endpoint->timeout & 1023) << 10;
+    if (!endpoint->receiveTurn.tryTake()) {
+        // Another receive is under way: wait for it within this receive's own
+        // time, then wait on the socket for what is left.
+        std::uint64_t left = std::uint64_t{seconds} * 1000000 + microseconds;
+        if (!endpoint->receiveTurn.take(left))
+            return deviceTimeout;
+        seconds = static_cast<std::uint32_t>(left / 1000000);
+        microseconds = static_cast<std::uint32_t>(left % 1000000);
+    }
+    const TurnHeld turn(endpoint->receiveTurn);
+    // Closed meanwhile by another thread: a datagram would no longer be the
+    // caller's. Checked before each read, the one without a wait included.
+    const auto stillOpen = [&endpoint] { return endpoint->linked.load(std::memory_order_acquire); };
+    if (!stillOpen())
         return badFileNameOrNumber;
     std::size_t received = 0;
     std::uint32_t sender = 0;
     std::uint16_t senderPort = 0;
+    // A line is usually queued already: where the platform can, it is taken
+    // without a wait in front of it, and the wait comes only when none is.
     bool takenAtOnce = false;
     if (const auto outcome = platform::receiveIfQueued(
             endpoint->socketHandle, endpoint->receiveBuffer, sizeof endpoint->receiveBuffer,
@@ -214,8 +312,6 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
         outcome != platform::SocketOutcome::done)
         return socketFailure(outcome);
     if (!takenAtOnce) {
-        const std::uint32_t seconds = endpoint->timeout >> 10;
-        const std::uint32_t microseconds = (endpoint->timeout & 1023) << 10;
         bool readable = false;
         if (const auto outcome =
                 platform::waitReadable(endpoint->socketHandle, seconds, microseconds, readable);
@@ -223,6 +319,8 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
             return socketFailure(outcome);
         if (!readable)
             return deviceTimeout;
+        if (!stillOpen())
+            return badFileNameOrNumber;
         if (const auto outcome =
                 platform::receiveFrom(endpoint->socketHandle, endpoint->receiveBuffer,
                                       sizeof endpoint->receiveBuffer, received, sender, senderPort);
@@ -240,17 +338,22 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
 }
 
 platform::SocketHandle endpointSocket(EndpointNumber number) {
-    const auto *endpoint = find(number);
-    return endpoint != nullptr ? endpoint->socketHandle : platform::invalidSocket;
+    const EndpointUse endpoint(number);
+    return endpoint ? endpoint->socketHandle : platform::invalidSocket;
 }
 
 std::uint8_t closeEndpoint(EndpointNumber number) {
-    auto *endpoint = unlink(number);
-    if (endpoint == nullptr)
-        return noError;
-    platform::closeSocket(endpoint->socketHandle);
-    platform::stopSocketLibrary();
-    delete endpoint;
+    UdpEndpoint *endpoint = nullptr;
+    {
+        const Held held(tableLock);
+        endpoint = findLocked(number);
+        if (endpoint == nullptr || !endpoint->complete)
+            return noError;
+        unlinkLocked(endpoint);
+        endpoint->linked.store(false, std::memory_order_release);
+    }
+    // The table's use: with no action in flight, the socket closes here.
+    EndpointUse::letGo(endpoint);
     return noError;
 }
 
@@ -260,8 +363,20 @@ Ipv4Address hostAddress(std::string_view name, std::int32_t index) {
     Ipv4Address address = 0;
     try {
         const std::string zeroTerminated(name.substr(0, name.find('\0')));
-        if (index >= 1)
+        if (zeroTerminated.empty()) {
+            // This machine: where it has no interface up, a platform may answer
+            // from its own name, which often resolves to loopback alone.
+            std::int32_t seen = 0;
+            for (std::int32_t at = 1; index >= 1 && seen < index; ++at) {
+                address = platform::lookUpHostAddress("", at);
+                if (address == 0)
+                    break;
+                if (!isLoopback(address))
+                    ++seen;
+            }
+        } else if (index >= 1) {
             address = platform::lookUpHostAddress(zeroTerminated.c_str(), index);
+        }
     } catch (const std::bad_alloc &) {
         address = 0;
     }

@@ -3,8 +3,13 @@
 // (0 = success, see error_texts.h); none throws.
 //
 // Threads: numbers are handed out and endpoints opened and closed safely from
-// any thread. A send and a receive may run at once on one endpoint, but an
-// endpoint must not be closed while another thread uses it.
+// any thread, and a send and a receive may run at once on one endpoint. A
+// caller should not close an endpoint while another thread uses it; if it
+// does, the close takes effect for every later operation, and the socket is
+// closed when the last operation still using it returns. An endpoint whose
+// open has not finished is not open to sends, receives or a close. Receives
+// on one endpoint take turns: a second one sleeps (within its own wait) until
+// the first has returned.
 #pragma once
 
 #include "number_text.h"
@@ -61,18 +66,17 @@ struct ReceivedDatagram {
     std::uint16_t senderPort = 0; // host byte order
 };
 
-// Waits for one datagram from any sender. Errors: 52 no such endpoint,
-// 24 nothing arrived in time, 57/70 a socket call failed, 7 no memory.
+// Waits for one datagram from any sender. Errors: 52 no such endpoint (or
+// closed during the wait), 24 nothing arrived in time, 57/70 a socket call
+// failed, 7 no memory.
 std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram);
-
-// The socket of an open endpoint, invalidSocket when the number is not open.
-platform::SocketHandle endpointSocket(EndpointNumber number);
 
 // Closes the endpoint; a number that is not open is ignored. Always 0.
 std::uint8_t closeEndpoint(EndpointNumber number);
 
 // The index-th (from 1) IPv4 address of a host; the empty name is this
-// machine. 0 when there is none.
+// machine, whose loopback addresses (127.0.0.0/8) are skipped: a peer can
+// never reach them. 0 when there is none.
 Ipv4Address hostAddress(std::string_view name, std::int32_t index);
 
 } // namespace parlino

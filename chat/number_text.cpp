@@ -1,6 +1,6 @@
 #include "number_text.h"
 
-#include "plugin/parameter_fields.h"
+#include "text_fields.h"
 
 #include <array>
 #include <cmath>
@@ -52,8 +52,19 @@ long double scaleByPowerOfTen(long double value, std::int64_t exponent) {
 
 enum class TypeMark { none, integer, longInteger, longLong, unsignedValue };
 
+// What a text says before any rounding: a whole number (every radix number
+// fits 64 signed bits), or the decimal mantissa * 10^exponent, the mantissa
+// holding at most 18 digits.
+struct NumberReading {
+    bool whole = true;
+    std::int64_t wholeValue = 0;
+    bool negative = false;
+    std::uint64_t mantissa = 0;
+    std::int64_t exponent = 0;
+};
+
 // Text after the "&".
-long double parseRadixNumber(std::string_view text) {
+std::int64_t parseRadixNumber(std::string_view text) {
     std::size_t at = 0;
     unsigned radix = 8;
     if (at < text.size()) {
@@ -93,17 +104,17 @@ long double parseRadixNumber(std::string_view text) {
         mark = TypeMark::unsignedValue;
 
     if (mark == TypeMark::unsignedValue)
-        return (value >> 63) != 0 ? 0.0L : static_cast<long double>(value);
+        return (value >> 63) != 0 ? 0 : static_cast<std::int64_t>(value);
     if (value < (std::uint64_t{1} << 32) && !leadingZero && mark != TypeMark::longLong) {
         if (value >= 0x10000)
             return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
         if (mark != TypeMark::longInteger)
             return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
     }
-    return static_cast<long double>(static_cast<std::int64_t>(value));
+    return static_cast<std::int64_t>(value);
 }
 
-long double parseDecimalNumber(std::string_view text) {
+NumberReading parseDecimalNumber(std::string_view text) {
     std::size_t at = 0;
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-'))
@@ -136,7 +147,7 @@ long double parseDecimalNumber(std::string_view text) {
         for (++at; at < text.size() && isDecimalDigit(text[at]); ++at)
             takeDigit(text[at], true);
     if (!anyDigit)
-        return 0;
+        return {};
 
     if (at < text.size() && isExponentMark(text[at])) {
         std::size_t exponentAt = at + 1;
@@ -149,15 +160,72 @@ long double parseDecimalNumber(std::string_view text) {
         exponent += exponentNegative ? -written : written;
     }
 
-    long double value = mantissa == 0 ? 0.0L : scaleByPowerOfTen(mantissa, exponent);
-    return negative ? -value : value;
+    if (mantissa == 0)
+        return {};
+    return {false, 0, negative, mantissa, exponent};
+}
+
+NumberReading readNumber(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n'))
+        ++at;
+    if (at < text.size() && text[at] == '&')
+        return {true, parseRadixNumber(text.substr(at + 1))};
+    return parseDecimalNumber(text.substr(at));
+}
+
+constexpr std::array<std::uint64_t, maximumSignificantDigits + 2> integerPowersOfTen = [] {
+    std::array<std::uint64_t, maximumSignificantDigits + 2> powers{};
+    std::uint64_t power = 1;
+    for (auto &entry : powers) {
+        entry = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// The reading rounded to the nearest integer, ties to even, decided on
+// integers alone: the module never touches the host's FPU, whose exception
+// masks, precision and rounding mode are the host's. False when the result
+// lies outside the 64-bit signed range. It is the rounding of the real
+// number parseNumber gives, since with at most 18 significant digits a value
+// that is not a tie lies at least 10^exponent from one, far more than half a
+// unit of a 64-bit mantissa.
+bool roundedInteger(const NumberReading &reading, std::int64_t &result) {
+    if (reading.whole) {
+        result = reading.wholeValue;
+        return true;
+    }
+    std::uint64_t magnitude = 0;
+    if (reading.exponent >= 0) {
+        if (reading.exponent > static_cast<std::int64_t>(maximumSignificantDigits))
+            return false; // at least 10^19
+        const std::uint64_t power = integerPowersOfTen[static_cast<std::size_t>(reading.exponent)];
+        const std::uint64_t limit = (std::uint64_t{1} << 63) - (reading.negative ? 0 : 1);
+        if (reading.mantissa > limit / power)
+            return false;
+        magnitude = reading.mantissa * power;
+    } else if (reading.exponent >= -static_cast<std::int64_t>(maximumSignificantDigits)) {
+        const std::uint64_t power = integerPowersOfTen[static_cast<std::size_t>(-reading.exponent)];
+        magnitude = reading.mantissa / power;
+        const std::uint64_t twiceRest = reading.mantissa % power * 2;
+        if (twiceRest > power || (twiceRest == power && magnitude % 2 == 1))
+            ++magnitude;
+    } // else below 10^18 * 10^-19: rounds to 0
+    result = reading.negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    return true;
+}
+
+std::int32_t portFromReading(const NumberReading &reading) {
+    std::int64_t value = 0;
+    if (!roundedInteger(reading, value) || value <= std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
 }
 
 // A text of 1 to 18 decimal digits and nothing else: the form every port and
-// octet takes in practice. parseNumber reads it as exactly that integer, so
-// its rounding is the integer itself; taking it directly skips the
-// extended-precision rounding and conversion, which switch the FPU's control
-// word four times per number, five numbers per send.
+// octet takes in practice, taken directly as that integer.
 bool readPlainDigits(std::string_view text, std::uint64_t &value) {
     if (text.empty() || text.size() > maximumSignificantDigits)
         return false;
@@ -174,18 +242,18 @@ std::uint8_t octetFromText(std::string_view text) {
     std::uint64_t value;
     if (readPlainDigits(text, value))
         return static_cast<std::uint8_t>(value);
-    return octetFromNumber(parseNumber(text));
+    std::int64_t rounded = 0;
+    return roundedInteger(readNumber(text), rounded) ? static_cast<std::uint8_t>(rounded) : 0;
 }
 
 } // namespace
 
 long double parseNumber(std::string_view text) {
-    std::size_t at = 0;
-    while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n'))
-        ++at;
-    if (at < text.size() && text[at] == '&')
-        return parseRadixNumber(text.substr(at + 1));
-    return parseDecimalNumber(text.substr(at));
+    const NumberReading reading = readNumber(text);
+    if (reading.whole)
+        return static_cast<long double>(reading.wholeValue);
+    const long double value = scaleByPowerOfTen(reading.mantissa, reading.exponent);
+    return reading.negative ? -value : value;
 }
 
 long double roundTiesToEven(long double value) {
@@ -209,7 +277,7 @@ std::int32_t portFromText(std::string_view text) {
         return value <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())
                    ? static_cast<std::int32_t>(value)
                    : std::numeric_limits<std::int32_t>::min();
-    return portFromNumber(parseNumber(text));
+    return portFromReading(readNumber(text));
 }
 
 std::uint8_t octetFromNumber(long double value) {

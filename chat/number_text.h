@@ -25,7 +25,10 @@ long double roundTiesToEven(long double value);
 // lies outside the 32-bit signed range (or is not a number).
 std::int32_t portFromNumber(long double value);
 
-// The port an action reads from a field: portFromNumber(parseNumber(text)).
+// The port an action reads from a field: portFromNumber(parseNumber(text)),
+// worked out on integers alone. This and textToAddress are what the actions
+// use: they never touch the FPU, so the host's exception masks, precision and
+// rounding mode neither change nor matter.
 std::int32_t portFromText(std::string_view text);
 
 // An octet: the low 8 bits of the rounded number as a 64-bit signed integer,
@@ -33,8 +36,9 @@ std::int32_t portFromText(std::string_view text);
 std::uint8_t octetFromNumber(long double value);
 
 // Dotted text: up to four "."-separated fields, each an octet by
-// octetFromNumber(parseNumber(field)); missing fields are 0, fields after the
-// fourth are ignored. Host names are never looked up.
+// octetFromNumber(parseNumber(field)) (worked out on integers); missing
+// fields are 0, fields after the fourth are ignored. Host names are never
+// looked up.
 Ipv4Address textToAddress(std::string_view text);
 
 // The four octets in decimal joined by ".", e.g. 192.168.1.20; 0 is 0.0.0.0.

@@ -2,7 +2,8 @@
 // any text reads as the address whose octets are its first four "." fields,
 // and that address's text reads back unchanged.
 #include "chat/number_text.h"
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
+#include "support/field_seam.h"
 #include "property.h"
 
 #include <cstdint>
@@ -13,10 +14,10 @@ namespace {
 
 // Four fields of one to three digits, no leading zero, joined by ".".
 bool isCanonicalDottedText(const std::string &text) {
-    if (text.size() < 7 || text.size() > 15 || parlino::fieldCount(text, ".") != 4)
+    if (text.size() < 7 || text.size() > 15 || parlino::testing::fieldCount(text, ".") != 4)
         return false;
     for (std::int32_t n = 1; n <= 4; ++n) {
-        const auto field = parlino::parameterField(text, ".", n);
+        const auto field = parlino::parameterField(text, '.', n);
         if (field.empty() || field.size() > 3 || (field.size() > 1 && field[0] == '0'))
             return false;
         for (const char c : field)
@@ -51,13 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(octets, &address, sizeof octets);
     std::string firstFour;
     for (std::int32_t n = 1; n <= 4; ++n) {
-        const auto field = parameterField(text, ".", n);
+        const auto field = parameterField(text, '.', n);
         PROPERTY(octets[n - 1] == octetFromNumber(parseNumber(field)));
         firstFour += std::string(field) + (n < 4 ? "." : "");
     }
     // Fields after the fourth are ignored.
     PROPERTY(textToAddress(firstFour) == address);
-    if (fieldCount(text, ".") >= 4)
+    if (testing::fieldCount(text, ".") >= 4)
         PROPERTY(textToAddress(std::string(text) + ".1.2") == address);
     return 0;
 }

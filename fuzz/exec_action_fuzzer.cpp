@@ -12,6 +12,11 @@
 //   6     a datagram holding the bytes arrives at the chat port
 //   7     another program takes (or gives back) the port in the first two bytes
 // Bit 3 passes a null reference, bit 4 a reference holding null.
+//
+// Every call into the module runs as a careless host runs it: exceptions for
+// overflow, zero divide and invalid operation unmasked, the x87 unit at
+// 53-bit precision. The module must raise nothing and leave the FPU as it
+// was; what the actions read must still be what the 64-bit reading gives.
 #include "chat/endpoint.h"
 #include "chat/error_texts.h"
 #include "chat/number_text.h"
@@ -19,11 +24,14 @@
 #include "fakes/recording_desktop.h"
 #include "fakes/recording_host.h"
 #include "parlino.h"
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
 #include "property.h"
 
+#include <cfenv>
 #include <cstdint>
 #include <cstring>
+#include <fpu_control.h>
+#include <xmmintrin.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +49,28 @@ using parlino::testing::VariableSet;
 constexpr std::uint32_t peerAddress = 0x020012C6; // 198.18.0.2, never a real peer
 constexpr std::uint16_t peerPort = 4000;
 
+// Only the module's own work runs with the host's FPU state, not libFuzzer's.
+std::int32_t execAsCarelessHost(std::int32_t action, const char *const *reference) {
+    fpu_control_t standard;
+    _FPU_GETCW(standard);
+    std::feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    fpu_control_t careless;
+    _FPU_GETCW(careless);
+    careless = (careless & ~_FPU_EXTENDED) | _FPU_DOUBLE;
+    _FPU_SETCW(careless);
+    const unsigned int mxcsr = _mm_getcsr();
+    const std::int32_t result = nbExecAction(action, reference);
+    fpu_control_t after;
+    _FPU_GETCW(after);
+    const unsigned int mxcsrAfter = _mm_getcsr();
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    fedisableexcept(FE_ALL_EXCEPT);
+    _FPU_SETCW(standard);
+    PROPERTY(after == careless && mxcsrAfter == mxcsr && raised == 0);
+    return result;
+}
+
 struct Harness {
     bool chatOpen = false;
 };
@@ -50,7 +80,7 @@ std::optional<std::string> hostValue(std::string_view text) {
     return cut.empty() ? std::nullopt : std::optional<std::string>(cut);
 }
 
-std::string_view field(std::string_view text, std::int32_t n) { return parameterField(text, "|", n); }
+std::string_view field(std::string_view text, std::int32_t n) { return parameterField(text, '|', n); }
 
 std::uint16_t lowPortBits(std::int32_t port) { return static_cast<std::uint16_t>(port & 0xFFFF); }
 
@@ -99,7 +129,7 @@ void runAction(Harness &harness, std::int32_t action, const std::string &bytes, 
         queuedBefore = socket->queue.size();
     }
 
-    const std::int32_t result = nbExecAction(action, reference);
+    const std::int32_t result = execAsCarelessHost(action, reference);
     const auto sets = recordingHost().variableSets();
     const auto &events = recordingDesktop().events;
     checkInvariants();

@@ -1,8 +1,9 @@
 // The field rule over any text and separator: the fields joined back with the
 // separator give the text, fieldCount counts them, no field holds the
 // separator, field numbers outside 1..fieldCount give the empty text, and
-// leadingFields gives the same fields as parameterField.
-#include "plugin/parameter_fields.h"
+// the module's one-character reader and leadingFields give the same fields
+// as the general rule of the test seam.
+#include "support/field_seam.h"
 #include "property.h"
 
 #include <array>
@@ -12,8 +13,8 @@
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    using parlino::fieldCount;
-    using parlino::parameterField;
+    using parlino::testing::fieldCount;
+    using parlino::testing::parameterField;
     if (size == 0)
         return 0;
     // First byte: separator length 0..3 taken from the bytes that follow.
@@ -62,13 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     PROPERTY(joined == text);
 
-    // The one-pass reader of leading fields agrees with parameterField.
+    // The module's reader and its one-pass reader of leading fields agree
+    // with the general rule.
     if (separator.size() == 1) {
         std::array<std::string_view, 6> leading;
         parlino::leadingFields(text, separator.front(), leading);
         for (std::size_t i = 0; i < leading.size(); ++i) {
             const auto expected = parameterField(text, separator, static_cast<std::int32_t>(i + 1));
             PROPERTY(leading[i] == expected);
+            PROPERTY(parlino::parameterField(text, separator.front(), static_cast<std::int32_t>(i + 1)) ==
+                     expected);
             PROPERTY(leading[i].empty() || leading[i].data() == expected.data());
         }
     }

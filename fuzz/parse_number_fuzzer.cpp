@@ -1,7 +1,7 @@
 // parseNumber over any bytes: never NaN, blind to leading white space and to
 // what follows the number, symmetric in its sign, exact for short integers,
 // and always convertible to a port and an octet without undefined behaviour;
-// portFromText, which reads plain digits directly, agrees with it.
+// portFromText, which decides on integers alone, agrees with it.
 #include "chat/number_text.h"
 #include "property.h"
 

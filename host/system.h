@@ -2,6 +2,8 @@
 // functions: host/posix and host/win32 implement it and CMake links one.
 #pragma once
 
+#include "host/lock.h" // Mutex and ScopedLock
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,31 +34,6 @@ void releaseModuleBlock(char *block);
 std::string executableDirectory();
 
 // ---- Threads, for the chat's receiver and keyboard reader ----
-
-class Mutex {
-  public:
-    Mutex();
-    ~Mutex();
-    Mutex(const Mutex &) = delete;
-    Mutex &operator=(const Mutex &) = delete;
-    void lock();
-    void unlock();
-
-  private:
-    struct State;
-    State *state_;
-};
-
-class ScopedLock {
-  public:
-    explicit ScopedLock(Mutex &mutex) : mutex_(mutex) { mutex_.lock(); }
-    ~ScopedLock() { mutex_.unlock(); }
-    ScopedLock(const ScopedLock &) = delete;
-    ScopedLock &operator=(const ScopedLock &) = delete;
-
-  private:
-    Mutex &mutex_;
-};
 
 // Runs `body` on a new thread. The body should catch what it throws: an
 // exception that escapes it is dropped. A thread that was neither joined

@@ -79,12 +79,13 @@ SocketOutcome sendIfRoom(SocketHandle socket, const char *bytes, std::size_t len
 // empty name is the local machine: its interface addresses, not loopback.
 std::uint32_t lookUpHostAddress(const char *name, std::int32_t index);
 
-} // namespace parlino::platform
-
-namespace parlino::platform {
-
-// The port a socket is bound to, in network byte order (tests read back the
-// port the system chose for port 0). Linked into test programs only.
-SocketOutcome localPort(SocketHandle socket, std::uint16_t &portNetworkOrder);
+// ---- Waiting for another thread, without spinning ----
+// One wait point for the whole process. waitUntil calls ready(context) under
+// the wait point's own lock and, while it gives false, sleeps until another
+// thread calls wakeWaiters or microsecondsLeft runs out; it reduces
+// microsecondsLeft by the time it waited and returns what ready() last gave.
+// Whoever makes ready() true for a waiter calls wakeWaiters afterwards.
+bool waitUntil(bool (*ready)(void *context), void *context, std::uint64_t &microsecondsLeft);
+void wakeWaiters();
 
 } // namespace parlino::platform

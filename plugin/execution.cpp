@@ -1,24 +1,14 @@
 // Running and editing an action by its catalogue number.
+#include "catalogue.h"
 #include "parlino.h"
 #include "text_copy.h"
 
-#include <array>
 #include <string_view>
-
-namespace {
-
-using ActionFunction = int32_t(PARLINO_CALL *)(const char *parameter);
-
-constexpr std::array<ActionFunction, 5> actionByNumber{
-    QV_CHAT_MY_IP, QV_CHAT_OPEN_PORT, QV_CHAT_SEND_TXT, QV_CHAT_RCV_TXT, QV_CHAT_CLOSE_PORT,
-};
-
-} // namespace
 
 extern "C" {
 
 int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter) {
-    if (action < 1 || action > static_cast<int32_t>(actionByNumber.size()))
+    if (action < 1 || action > static_cast<int32_t>(parlino::actionCatalogue.size()))
         return 0;
     const char *text = parameter != nullptr ? *parameter : nullptr;
     try {
@@ -27,13 +17,15 @@ int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter) 
         // shorter than 256 bytes (every parameter but that of a long line) is
         // kept on the stack; the empty text reaches the action as null.
         const parlino::TextCopy<256> copy(text != nullptr ? std::string_view(text) : std::string_view());
-        actionByNumber[static_cast<std::size_t>(action - 1)](copy.get());
+        parlino::actionCatalogue[static_cast<std::size_t>(action - 1)].function(copy.get());
     } catch (...) {
         // No memory for the copy: the action does not run.
     }
     return 1;
 }
 
-int32_t PARLINO_CALL nbEditAction(int32_t action, intptr_t) { return action >= 1 && action <= 10; }
+int32_t PARLINO_CALL nbEditAction(int32_t action, intptr_t) {
+    return action >= 1 && action <= parlino::lastEditableAction;
+}
 
 } // extern "C"

@@ -76,7 +76,8 @@ int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter);
 
 /* The actions as direct calls. Each takes a zero-terminated parameter text
  * (null = empty) and returns 0. Fields are separated by "|".
- *   QV_CHAT_MY_IP       sets qv_chat_my_ip to the local IPv4 address.
+ *   QV_CHAT_MY_IP       sets qv_chat_my_ip to the local IPv4 address, never
+ *                       a loopback one; 0.0.0.0 when no interface is up.
  *   QV_CHAT_OPEN_PORT   "port": opens the chat port, closing any earlier one,
  *                       and sets qv_chat_open_port_status to Ok or Error.
  *   QV_CHAT_SEND_TXT    "address|port|text": sends text as one datagram
@@ -86,7 +87,22 @@ int32_t PARLINO_CALL nbExecAction(int32_t action, const char *const *parameter);
  *   QV_CHAT_CLOSE_PORT  closes the chat port.
  *   QV_CHAT_MYIP        does nothing.
  * Threads: a send and a receive may run at once on an open chat port; open and
- * close must run with no other action in progress. */
+ * close must run with no other action in progress. A host that breaks this
+ * does not corrupt its process: a close takes effect at once for every later
+ * action, while the socket is closed only when the last action still using
+ * it returns (a receive waiting at that moment then gives the empty text
+ * after its wait); an action that meets an open still in progress finds no
+ * port; and two receives at once take turns, the second waiting within its
+ * own 1.024 s. Which chat port an action racing an open or a close uses is
+ * then a matter of timing.
+ *
+ * Numbers are read on integers alone: the host's FPU control and status
+ * words are never touched, whatever exceptions it unmasked and whatever
+ * precision and rounding it chose.
+ *
+ * Unloading: the module closes nothing when it is unloaded, so a chat port
+ * still open stays open, its socket held by the process. A host closes the
+ * port (QV_CHAT_CLOSE_PORT) before it unloads the module. */
 int32_t PARLINO_CALL QV_CHAT_MY_IP(const char *parameter);
 int32_t PARLINO_CALL QV_CHAT_OPEN_PORT(const char *parameter);
 int32_t PARLINO_CALL QV_CHAT_SEND_TXT(const char *parameter);

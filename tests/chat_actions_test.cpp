@@ -1,5 +1,8 @@
 // The five actions as a host runs them: nbExecAction, a recording host and a
-// recording desktop, with a peer endpoint on 127.0.0.1.
+// recording desktop, with a peer endpoint on 127.0.0.1. The cases shared with
+// the shipped DLL's suite are the rows of cases/chat_cases.h; the rest are
+// this build's own.
+#include "cases/chat_cases.h"
 #include "fakes/recording_desktop.h"
 #include "fakes/recording_host.h"
 #include "parlino.h"
@@ -8,7 +11,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 namespace parlino {
@@ -16,221 +18,119 @@ namespace {
 
 using testing::DesktopEvent;
 using testing::LoopbackPeer;
-using ::testing::ElementsAre;
 using Kind = DesktopEvent::Kind;
 
-constexpr int myIp = 1, openPort = 2, sendText = 3, receiveText = 4, closePort = 5;
+constexpr int myIp = 1, openPort = 2, sendText = 3, closePort = 5;
 
 void run(int32_t action, const std::string &parameter) {
     const char *text = parameter.c_str();
     ASSERT_EQ(nbExecAction(action, &text), 1);
 }
 
-DesktopEvent messageBox(std::string text, std::uint32_t style) {
-    return {Kind::messageBox, "Parlino 1.0.0", std::move(text), style};
-}
-
-// How many desktop events had happened when the last variable was set.
-std::size_t eventsWhenStatusSet = 0;
-int32_t PARLINO_CALL noteDesktopEventsAtStatus(const char *, const char *) {
-    eventsWhenStatusSet = testing::recordingDesktop().events.size();
-    return 0;
-}
-
-class ChatActionsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testing::recordingHost().registerModule();
+// The module built from source with the recording desktop, a host callback
+// that notes how many desktop events came before each set, and a peer
+// endpoint of the module's own endpoint layer.
+class SourceWorld : public cases::ChatWorld {
+  public:
+    SourceWorld() {
+        nbRegisterPlugIn(nullptr, 0, 0, noteSet);
         run(closePort, "");
-        testing::recordingHost().clear();
-        testing::recordingDesktop().reset();
+        forget();
     }
-    void TearDown() override { run(closePort, ""); }
+    ~SourceWorld() override {
+        EXPECT_EQ(testing::recordingDesktop().currentCursor, nullptr); // every case ends with the cursor back
+        run(closePort, "");
+        testing::recordingHost().registerModule();
+    }
 
-    static std::optional<std::string> variable(const std::string &name) {
-        return testing::recordingHost().lastValue(name);
+    void exec(int action, const std::string &text) override { run(action, text); }
+    void direct(int action, const std::string &text) override {
+        static constexpr decltype(&QV_CHAT_MY_IP) exports[] = {
+            QV_CHAT_MY_IP, QV_CHAT_OPEN_PORT, QV_CHAT_SEND_TXT, QV_CHAT_RCV_TXT, QV_CHAT_CLOSE_PORT};
+        EXPECT_EQ(exports[action - 1](text.c_str()), 0);
     }
-    static std::string sendParameter(std::uint16_t port, std::string_view text) {
-        return "127.0.0.1|" + std::to_string(port) + "|" + std::string(text);
-    }
-    static std::string received(const LoopbackPeer &peer) {
+    std::uint16_t peerPort() override { return peer_.port(); }
+    std::uint16_t freePort() override { return testing::freeUdpPort(); }
+    void peerSend(const std::string &text, std::uint16_t port) override { ASSERT_EQ(peer_.send(text, port), 0); }
+    std::optional<Datagram> peerReceive(bool) override {
         ReceivedDatagram datagram;
-        EXPECT_EQ(peer.receive(datagram), 0);
-        return datagram.text;
+        if (peer_.receive(datagram) != 0)
+            return std::nullopt;
+        return Datagram{datagram.text, datagram.senderPort};
     }
+    bool canBind(std::uint16_t port) override { return LoopbackPeer(chatTimeout, port).port() == port; }
+    std::vector<std::pair<std::string, std::string>> variables() override { return sets_; }
+    std::size_t desktopEventsAtLastSet() override { return eventsAtLastSet_; }
+    std::vector<std::string> desktop() override {
+        std::vector<std::string> events;
+        for (const auto &event : testing::recordingDesktop().events)
+            events.push_back(describe(event));
+        return events;
+    }
+    void forget() override {
+        sets_.clear();
+        testing::recordingDesktop().reset();
+        testing::recordingDesktop().timeOfDay = {7, 5, 3};
+    }
+
+  private:
+    static inline std::vector<std::pair<std::string, std::string>> sets_;
+    static inline std::size_t eventsAtLastSet_ = 0;
+    static int32_t PARLINO_CALL noteSet(const char *name, const char *value) {
+        sets_.emplace_back(name != nullptr ? name : cases::nullValue, value != nullptr ? value : cases::nullValue);
+        eventsAtLastSet_ = testing::recordingDesktop().events.size();
+        return 0;
+    }
+    static std::string describe(const DesktopEvent &event) {
+        switch (event.kind) {
+        case Kind::loadWaitCursor:
+            return cases::waitCursorLoaded;
+        case Kind::setCursor:
+            return event.cursor == testing::fakeWaitCursor() ? cases::waitCursorSet
+                   : event.cursor == nullptr                 ? cases::cursorRestored
+                                                             : "other cursor set";
+        case Kind::showCursor:
+            return event.value == 1 ? cases::cursorShown : "cursor hidden";
+        case Kind::pause:
+            return cases::pause(event.value);
+        case Kind::messageBox:
+            return cases::box(event.caption, event.text, event.value);
+        }
+        return "unknown";
+    }
+
+    LoopbackPeer peer_;
 };
 
-TEST_F(ChatActionsTest, OpenShowsTheWaitCursorInPairsAndReportsOk) {
-    const auto port = testing::freeUdpPort();
-    run(openPort, std::to_string(port));
-    EXPECT_EQ(variable("qv_chat_open_port_status"), "Ok");
-    const auto waitCursor = testing::fakeWaitCursor();
-    EXPECT_THAT(testing::recordingDesktop().events,
-                ElementsAre(DesktopEvent{Kind::loadWaitCursor, {}, {}, 0},
-                            DesktopEvent{Kind::setCursor, {}, {}, 0, waitCursor},
-                            DesktopEvent{Kind::showCursor, {}, {}, 1},
-                            DesktopEvent{Kind::setCursor, {}, {}, 0, nullptr}));
-
-    const LoopbackPeer peer;
-    ASSERT_EQ(peer.send("hello", port), 0);
-    run(receiveText, "");
-    EXPECT_EQ(variable("qv_chat_text"), "hello");
-}
-
-class OpenParameterTest : public ChatActionsTest, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(OpenParameterTest, OpensAndReportsOk) {
-    run(openPort, GetParam());
-    EXPECT_EQ(variable("qv_chat_open_port_status"), "Ok");
-    EXPECT_TRUE(testing::recordingDesktop().messageBoxes().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Parameters, OpenParameterTest,
-                         ::testing::Values("", "0", "0|x", "-1", " 0 ", "abc"));
-
-TEST_F(ChatActionsTest, APortInUseShowsAWarningThenSetsError) {
-    const LoopbackPeer holder;
-    nbRegisterPlugIn(nullptr, 0, 0, noteDesktopEventsAtStatus);
-    run(openPort, std::to_string(holder.port()) + "|ignored");
-    testing::recordingHost().registerModule();
-    const auto expected = messageBox(
-        "Choose another local port,\r\nDevice I/O error on " + std::to_string(holder.port()), 0x30);
-    const auto &events = testing::recordingDesktop().events;
-    ASSERT_GE(events.size(), 2u);
-    EXPECT_EQ(events[events.size() - 2], (DesktopEvent{Kind::pause, {}, {}, 5}));
-    EXPECT_EQ(events.back(), expected);
-    EXPECT_EQ(eventsWhenStatusSet, events.size());
-
-    testing::recordingDesktop().reset();
-    run(sendText, sendParameter(holder.port(), "hello"));
-    EXPECT_THAT(testing::recordingDesktop().messageBoxes(),
-                ElementsAre(messageBox("Bad file name or number\r\nError: 52.", 0)));
-}
-
-TEST_F(ChatActionsTest, AFailedOpenWritesThePortAsRead) {
-    const LoopbackPeer holder;
-    run(openPort, std::to_string(65536 + holder.port()));
-    EXPECT_EQ(variable("qv_chat_open_port_status"), "Error");
-    EXPECT_THAT(testing::recordingDesktop().messageBoxes(),
-                ElementsAre(messageBox("Choose another local port,\r\nDevice I/O error on " +
-                                           std::to_string(65536 + holder.port()),
-                                       0x30)));
-}
-
-TEST_F(ChatActionsTest, OpeningAgainReleasesTheFirstPort) {
-    const auto first = testing::freeUdpPort();
-    run(openPort, std::to_string(first));
-    run(openPort, "0");
-    EXPECT_EQ(variable("qv_chat_open_port_status"), "Ok");
-    const LoopbackPeer reuse(chatTimeout, first); // binds only if the first port was released
-    EXPECT_EQ(reuse.port(), first);
-}
-
-TEST_F(ChatActionsTest, SendsTheLineAsOneDatagramFromTheChatPort) {
-    const auto chatPort = testing::freeUdpPort();
-    run(openPort, std::to_string(chatPort));
-    const LoopbackPeer peer;
-    run(sendText, sendParameter(peer.port(), " hello"));
-    ReceivedDatagram datagram;
-    ASSERT_EQ(peer.receive(datagram), 0);
-    EXPECT_EQ(datagram.text, " hello");
-    EXPECT_EQ(datagram.senderPort, chatPort);
-    EXPECT_TRUE(testing::recordingDesktop().messageBoxes().empty());
-}
-
-struct LineCase {
-    std::string parameterTail; // after "127.0.0.1|port"
-    std::string sent;
-};
-
-class SendLineTest : public ChatActionsTest, public ::testing::WithParamInterface<LineCase> {};
-
-TEST_P(SendLineTest, SendsTheTextOrTheTimeForABlankLine) {
-    run(openPort, "0");
-    const LoopbackPeer peer;
-    testing::recordingDesktop().timeOfDay = {7, 5, 3};
-    run(sendText, "127.0.0.1|" + std::to_string(peer.port()) + GetParam().parameterTail);
-    EXPECT_EQ(received(peer), GetParam().sent);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, SendLineTest,
-                         ::testing::Values(LineCase{"|hello", "hello"}, LineCase{"|", "07:05:03"},
-                                           LineCase{"|   ", "07:05:03"}, LineCase{"", "07:05:03"},
-                                           LineCase{"|\t", "\t"}, LineCase{"| a ", " a "},
-                                           LineCase{"|a|b", "a"}, LineCase{"|\"q\"", "\"q\""}));
+PARLINO_RUN_CHAT_CASES(SourceWorld);
 
 // The action's private copy of its parameter is made one way when short and
 // another when long: every length must reach the wire byte for byte.
-TEST_F(ChatActionsTest, ParametersOfEveryLengthReachTheWireWhole) {
-    run(openPort, "0");
-    const LoopbackPeer peer;
-    const std::size_t prefix = sendParameter(peer.port(), "").size();
-    for (const std::size_t parameterLength : {prefix + 1, std::size_t{254}, std::size_t{255},
-                                              std::size_t{256}, std::size_t{257}, prefix + 65507}) {
-        std::string line(parameterLength - prefix, 'x');
+TEST(ChatActions, ParametersOfEveryLengthReachTheWireWhole) {
+    SourceWorld world;
+    world.exec(openPort, "0");
+    const std::string prefix = "127.0.0.1|" + std::to_string(world.peerPort()) + "|";
+    for (const std::size_t parameterLength : {prefix.size() + 1, std::size_t{254}, std::size_t{255},
+                                              std::size_t{256}, std::size_t{257}, prefix.size() + 65507}) {
+        std::string line(parameterLength - prefix.size(), 'x');
         line.front() = 'a';
         line.back() = 'z';
-        run(sendText, sendParameter(peer.port(), line));
-        EXPECT_EQ(received(peer), line) << parameterLength;
+        world.exec(sendText, prefix + line);
+        const auto datagram = world.peerReceive(true);
+        EXPECT_EQ(datagram.value_or(cases::ChatWorld::Datagram{}).text, line) << parameterLength;
     }
-    EXPECT_TRUE(testing::recordingDesktop().messageBoxes().empty());
+    EXPECT_EQ(testing::recordingDesktop().messageBoxes().size(), 0u);
 }
 
-TEST_F(ChatActionsTest, SendWithoutAnOpenPortShowsError52) {
-    run(sendText, "127.0.0.1|9|hello");
-    run(openPort, "0");
-    run(closePort, "");
-    run(sendText, "127.0.0.1|9|hello");
-    const auto expected = messageBox("Bad file name or number\r\nError: 52.", 0);
-    EXPECT_THAT(testing::recordingDesktop().messageBoxes(), ElementsAre(expected, expected));
-}
-
-TEST_F(ChatActionsTest, SendToAnUnreadableAddressShowsError57) {
-    run(openPort, "0");
-    testing::recordingDesktop().reset();
-    run(sendText, "localhost|9|hello");
-    EXPECT_THAT(testing::recordingDesktop().events,
-                ElementsAre(DesktopEvent{Kind::pause, {}, {}, 5},
-                            messageBox("Device I/O error\r\nError: 57.", 0)));
-}
-
-TEST_F(ChatActionsTest, ReceiveGivesTheEmptyTextOnTimeOutAndAtOnceWithoutAPort) {
-    run(openPort, "0");
-    auto start = std::chrono::steady_clock::now();
-    run(receiveText, "");
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    EXPECT_EQ(variable("qv_chat_text"), "");
-
-    run(closePort, "");
-    start = std::chrono::steady_clock::now();
-    run(receiveText, "");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
-    EXPECT_EQ(testing::recordingHost().variableSets().size(), 3u); // Ok, then two texts
-    EXPECT_EQ(variable("qv_chat_text"), "");
-}
-
-TEST_F(ChatActionsTest, AReceivedZeroByteEndsTheTextTheHostSees) {
-    const auto chatPort = testing::freeUdpPort();
-    run(openPort, std::to_string(chatPort));
-    const LoopbackPeer peer;
-    ASSERT_EQ(peer.send(std::string("ab\0cd", 5), chatPort), 0);
-    run(receiveText, "");
-    EXPECT_EQ(variable("qv_chat_text"), "ab");
-}
-
-TEST_F(ChatActionsTest, CloseWithNothingOpenHasNoVisibleEffect) {
-    run(closePort, "");
-    run(closePort, "");
-    EXPECT_TRUE(testing::recordingHost().variableSets().empty());
-    EXPECT_TRUE(testing::recordingDesktop().events.empty());
-}
-
-TEST_F(ChatActionsTest, MyIpWritesADottedAddress) {
-    run(myIp, "ignored");
-    const auto address = variable("qv_chat_my_ip");
-    ASSERT_TRUE(address.has_value());
-    EXPECT_EQ(addressToText(textToAddress(*address)), *address);
-    EXPECT_TRUE(testing::recordingDesktop().events.empty());
+TEST(ChatActions, MyIpWritesADottedAddress) {
+    SourceWorld world;
+    world.exec(myIp, "ignored");
+    const auto sets = world.variables();
+    ASSERT_EQ(sets.size(), 1u);
+    const auto &[name, address] = sets[0];
+    EXPECT_EQ(name, "qv_chat_my_ip");
+    EXPECT_EQ(addressToText(textToAddress(address)), address);
+    EXPECT_EQ(world.desktop().size(), 0u);
 }
 
 } // namespace

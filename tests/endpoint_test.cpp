@@ -1,4 +1,4 @@
-#include "chat/endpoint.h"
+#include "chat/test_seam.h"
 #include "chat/error_texts.h"
 #include "support/loopback_peer.h"
 

@@ -1,5 +1,5 @@
 #include "chat/number_text.h"
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -167,7 +167,7 @@ TEST(PlainDigitReading, GivesTheAddressTheGeneralReadingGives) {
     const auto byFieldRule = [](std::string_view text) {
         std::array<std::uint8_t, 4> octets{};
         for (std::int32_t n = 1; n <= 4; ++n)
-            octets[n - 1] = octetFromNumber(parseNumber(parameterField(text, ".", n)));
+            octets[n - 1] = octetFromNumber(parseNumber(parameterField(text, '.', n)));
         return octets;
     };
     std::vector<std::string> texts{".", "..", "...", "....", "1..2.", ".1", "1.", "1.2.3.4."};

@@ -61,18 +61,6 @@ std::string executableDirectory() {
 
 // ---- Threads ----
 
-struct Mutex::State {
-    pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
-};
-
-Mutex::Mutex() : state_(new State) {}
-Mutex::~Mutex() {
-    pthread_mutex_destroy(&state_->mutex);
-    delete state_;
-}
-void Mutex::lock() { pthread_mutex_lock(&state_->mutex); }
-void Mutex::unlock() { pthread_mutex_unlock(&state_->mutex); }
-
 struct Thread::State {
     std::function<void()> body;
     pthread_t thread{};

@@ -59,18 +59,6 @@ std::string executableDirectory() {
 
 // ---- Threads ----
 
-struct Mutex::State {
-    CRITICAL_SECTION section;
-};
-
-Mutex::Mutex() : state_(new State) { ::InitializeCriticalSection(&state_->section); }
-Mutex::~Mutex() {
-    ::DeleteCriticalSection(&state_->section);
-    delete state_;
-}
-void Mutex::lock() { ::EnterCriticalSection(&state_->section); }
-void Mutex::unlock() { ::LeaveCriticalSection(&state_->section); }
-
 struct Thread::State {
     std::function<void()> body;
     HANDLE thread = nullptr;

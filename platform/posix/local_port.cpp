@@ -1,4 +1,4 @@
-#include "platform/platform.h"
+#include "platform/test_seam.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -55,6 +55,10 @@ SocketOutcome waitFor(SocketHandle socket, short events, std::int64_t microsecon
         pollfd watched{descriptorOf(socket), events, 0};
         const int result = ::poll(&watched, 1, timeoutMs);
         if (result > 0) {
+            // An error, a hang-up or a descriptor that is not open is never
+            // "ready": reading or writing it would take what is not ours.
+            if ((watched.revents & events) == 0)
+                return SocketOutcome::failed;
             ready = true;
             return SocketOutcome::done;
         }

@@ -1,4 +1,4 @@
-#include "platform/platform.h"
+#include "platform/test_seam.h"
 
 #include <winsock2.h>
 

@@ -79,7 +79,8 @@ SocketOutcome waitReadable(SocketHandle socket, std::uint32_t seconds, std::uint
     const int result = ::select(0, &readSet, nullptr, nullptr, &wait);
     if (result == SOCKET_ERROR)
         return lastFailure();
-    readable = result > 0;
+    // select leaves in the set only the sockets that are readable.
+    readable = result > 0 && readSet.fd_count == 1;
     return SocketOutcome::done;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Compares the names a built module really exports with the expected list.
+# Compares the names a built module really exports, read from the binary,
+# with the expected names CMake writes from plugin/exports.txt.
 # Usage: check_exports.sh MODULE EXPECTED_LIST
 set -euo pipefail
 module=$1 expected=$2

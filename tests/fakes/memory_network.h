@@ -6,7 +6,7 @@
 // counted rather than crashing, so a test can assert that it never happens.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/test_seam.h"
 
 #include <cstddef>
 #include <cstdint>

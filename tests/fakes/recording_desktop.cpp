@@ -1,14 +1,13 @@
 #include "fakes/recording_desktop.h"
 
-#include "fakes/spin_lock.h"
+#include "host/lock.h"
 
-#include <mutex>
 #include <cstdlib>
 
 namespace parlino::testing {
 namespace {
 // Send and receive may record from two threads at once.
-SpinLock eventsLock;
+host::system::Mutex eventsLock;
 int waitCursorToken;
 } // namespace
 
@@ -28,7 +27,7 @@ std::vector<DesktopEvent> RecordingDesktop::messageBoxes() const {
 }
 
 void RecordingDesktop::reset() {
-    const std::lock_guard guard(eventsLock);
+    const host::system::ScopedLock guard(eventsLock);
     events.clear();
     allocationSizes.clear();
     timeOfDay = {14, 3, 9};
@@ -38,7 +37,7 @@ void RecordingDesktop::reset() {
 
 namespace {
 void record(DesktopEvent event) {
-    const std::lock_guard guard(eventsLock);
+    const host::system::ScopedLock guard(eventsLock);
     recordingDesktop().events.push_back(std::move(event));
 }
 } // namespace

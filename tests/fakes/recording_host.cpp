@@ -1,14 +1,13 @@
 #include "fakes/recording_host.h"
 
-#include "fakes/spin_lock.h"
+#include "host/lock.h"
 
-#include <mutex>
 #include <array>
 
 namespace parlino::testing {
 namespace {
 
-SpinLock hostLock; // the receive action may set a variable from another thread
+host::system::Mutex hostLock; // the receive action may set a variable from another thread
 std::array<std::vector<Registration>, 2> registrationsBySet;
 std::array<std::vector<VariableSet>, 2> variableSetsBySet;
 
@@ -20,14 +19,14 @@ template <int set>
 int32_t PARLINO_CALL recordRegistration(int32_t number, const char *name, const char *description,
                                         const char *parameterType, uint32_t count,
                                         uint32_t countAgain) {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     registrationsBySet[set].push_back(
         {number, copyOf(name), copyOf(description), copyOf(parameterType), count, countAgain});
     return 1;
 }
 
 template <int set> int32_t PARLINO_CALL recordVariable(const char *name, const char *value) {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     variableSetsBySet[set].push_back({copyOf(name), copyOf(value)});
     return 1;
 }
@@ -47,17 +46,17 @@ void RecordingHost::registerModule(bool secondCallbacks) {
 }
 
 std::vector<Registration> RecordingHost::registrations(bool secondCallbacks) const {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     return registrationsBySet[secondCallbacks];
 }
 
 std::vector<VariableSet> RecordingHost::variableSets(bool secondCallbacks) const {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     return variableSetsBySet[secondCallbacks];
 }
 
 std::optional<std::string> RecordingHost::lastValue(const std::string &name) const {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     for (auto set = variableSetsBySet[0].rbegin(); set != variableSetsBySet[0].rend(); ++set)
         if (set->name == name)
             return set->value.value_or("");
@@ -65,7 +64,7 @@ std::optional<std::string> RecordingHost::lastValue(const std::string &name) con
 }
 
 void RecordingHost::clear() {
-    const std::lock_guard guard(hostLock);
+    const host::system::ScopedLock guard(hostLock);
     for (auto &registrations : registrationsBySet)
         registrations.clear();
     for (auto &sets : variableSetsBySet)

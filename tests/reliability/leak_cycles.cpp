@@ -6,7 +6,7 @@
 // memory is lost.
 //
 // Usage: parlino_leak_cycles [cycles per phase, default 10000]
-#include "chat/endpoint.h"
+#include "chat/test_seam.h"
 #include "fakes/recording_desktop.h"
 #include "fakes/recording_host.h"
 #include "parlino.h"

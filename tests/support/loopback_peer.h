@@ -2,7 +2,7 @@
 // chose, for tests that need a second party on 127.0.0.1.
 #pragma once
 
-#include "chat/endpoint.h"
+#include "chat/test_seam.h"
 
 #include <gtest/gtest.h>
 

@@ -61,7 +61,8 @@ expect_among() {
 expect_exactly WSOCK32.DLL WSAStartup WSACleanup WSAGetLastError socket bind select recvfrom \
     sendto closesocket gethostname gethostbyname
 expect_exactly USER32.DLL MessageBoxA LoadCursorA SetCursor ShowCursor
-expect_among KERNEL32.DLL GlobalAlloc GlobalFree Sleep GetLocalTime
+expect_among KERNEL32.DLL GlobalAlloc GlobalFree Sleep GetLocalTime AcquireSRWLockExclusive \
+    ReleaseSRWLockExclusive SleepConditionVariableSRW WakeAllConditionVariable GetTickCount
 
 # No socket, window or cursor call may come from anywhere else.
 for function in WSAStartup WSACleanup WSAGetLastError socket bind select recvfrom sendto \

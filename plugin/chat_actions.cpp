@@ -1,14 +1,14 @@
 // The five chat actions, exported as direct calls and dispatched to by
 // nbExecAction. They report through host variables and message boxes only.
-#include "busy_cursor.h"
-#include "endpoint.h"
-#include "error_texts.h"
-#include "number_text.h"
+#include "catalogue.h"
+#include "chat/busy_cursor.h"
+#include "chat/endpoint.h"
+#include "chat/error_texts.h"
+#include "chat/number_text.h"
+#include "chat/text_fields.h"
+#include "host_link.h"
 #include "parlino.h"
 #include "platform/platform.h"
-#include "plugin/catalogue.h"
-#include "plugin/host_link.h"
-#include "plugin/parameter_fields.h"
 
 #include <array>
 #include <cstdio>
@@ -21,7 +21,7 @@ namespace {
 constexpr std::string_view myIpVariable = "qv_chat_my_ip";
 constexpr std::string_view openStatusVariable = "qv_chat_open_port_status";
 constexpr std::string_view textVariable = "qv_chat_text";
-constexpr std::string_view fieldSeparator = "|";
+constexpr char fieldSeparator = '|';
 constexpr std::uint32_t warningStyle = 0x30; // OK button, exclamation icon
 constexpr std::uint32_t plainStyle = 0;      // OK button, no icon
 constexpr std::uint32_t pauseBeforeMessage = 5;
@@ -81,7 +81,7 @@ void openPort(const char *parameter) {
 
 void sendText(const char *parameter) {
     std::array<std::string_view, 3> fields; // address, port, line
-    leadingFields(parameterText(parameter), fieldSeparator.front(), fields);
+    leadingFields(parameterText(parameter), fieldSeparator, fields);
     const Ipv4Address address = textToAddress(fields[0]);
     const std::int32_t port = portFromText(fields[1]);
     std::string_view text = fields[2];

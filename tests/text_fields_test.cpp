@@ -1,4 +1,5 @@
-#include "plugin/parameter_fields.h"
+#include "chat/text_fields.h"
+#include "support/field_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,12 @@ class ParameterFieldTest : public ::testing::TestWithParam<FieldCase> {};
 
 TEST_P(ParameterFieldTest, TakesTheNumberedField) {
     const auto &c = GetParam();
-    EXPECT_EQ(parameterField(c.text, c.separator, c.n), c.field)
+    EXPECT_EQ(testing::parameterField(c.text, c.separator, c.n), c.field)
         << "text '" << c.text << "' field " << c.n;
+    if (c.separator.size() == 1) {
+        EXPECT_EQ(parameterField(c.text, c.separator.front(), c.n), c.field)
+            << "text '" << c.text << "' field " << c.n;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -47,7 +52,7 @@ class FieldCountTest : public ::testing::TestWithParam<CountCase> {};
 
 TEST_P(FieldCountTest, CountsSeparatorsPlusOne) {
     const auto &c = GetParam();
-    EXPECT_EQ(fieldCount(c.text, c.separator), c.count) << "text '" << c.text << "'";
+    EXPECT_EQ(testing::fieldCount(c.text, c.separator), c.count) << "text '" << c.text << "'";
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, FieldCountTest,
@@ -58,14 +63,14 @@ INSTANTIATE_TEST_SUITE_P(Counts, FieldCountTest,
 TEST(ParameterFieldProperty, FieldsJoinedBackGiveTheText) {
     for (std::string_view text : {"", "|", "a||b|", "|x|y|z", " 1 | 2 |3"}) {
         std::string joined;
-        const auto count = fieldCount(text, "|");
+        const auto count = testing::fieldCount(text, "|");
         for (std::int32_t n = 1; n <= count; ++n) {
-            const auto field = parameterField(text, "|", n);
+            const auto field = parameterField(text, '|', n);
             EXPECT_EQ(field.find('|'), std::string_view::npos);
             joined += (n > 1 ? "|" : "") + std::string(field);
         }
         EXPECT_EQ(joined, text);
-        EXPECT_EQ(parameterField(text, "|", count + 1), "");
+        EXPECT_EQ(parameterField(text, '|', count + 1), "");
     }
 }
 
@@ -76,7 +81,7 @@ TEST(LeadingFields, GivesWhatParameterFieldGivesForEachField) {
             std::vector<std::string_view> fields(count, "unset");
             leadingFields(text, '|', fields);
             for (std::size_t n = 1; n <= count; ++n)
-                EXPECT_EQ(fields[n - 1], parameterField(text, "|", static_cast<std::int32_t>(n)))
+                EXPECT_EQ(fields[n - 1], parameterField(text, '|', static_cast<std::int32_t>(n)))
                     << "text '" << text << "' field " << n << " of " << count;
         }
     }

@@ -1,0 +1,162 @@
+// The module in a host that breaks no rule of ours but is careless of its
+// own state: x87 and SSE exceptions for overflow, zero divide and invalid
+// operation unmasked and the x87 unit at 53-bit precision (as many hosts
+// run), or a machine with no network interface up. Linux on x86.
+#include "chat/number_text.h"
+#include "fakes/recording_host.h"
+#include "parlino.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cfenv>
+#include <fpu_control.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <xmmintrin.h>
+
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace parlino {
+namespace {
+
+constexpr int myIp = 1, openPort = 2, sendText = 3, receiveText = 4, closePort = 5;
+
+struct FpuState {
+    fpu_control_t control;
+    unsigned int mxcsr;
+    int raised;
+    bool operator==(const FpuState &) const = default;
+};
+
+FpuState fpuState() {
+    fpu_control_t control;
+    _FPU_GETCW(control);
+    return {control, _mm_getcsr(), std::fetestexcept(FE_ALL_EXCEPT)};
+}
+
+// Runs `call` as the careless host does and checks that the module left the
+// FPU as it found it; an exception it raised would end the test with SIGFPE.
+template <typename Call> void asCarelessHost(Call call) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    fpu_control_t control;
+    _FPU_GETCW(control);
+    control = (control & ~_FPU_EXTENDED) | _FPU_DOUBLE;
+    _FPU_SETCW(control);
+    const FpuState before = fpuState();
+    call();
+    const FpuState after = fpuState();
+    fedisableexcept(FE_ALL_EXCEPT);
+    fpu_control_t standard = _FPU_DEFAULT;
+    _FPU_SETCW(standard);
+    EXPECT_EQ(after.control, before.control);
+    EXPECT_EQ(after.mxcsr, before.mxcsr);
+    EXPECT_EQ(after.raised, 0);
+}
+
+void run(int action, const std::string &parameter) {
+    const char *text = parameter.c_str();
+    asCarelessHost([&] { nbExecAction(action, &text); });
+}
+
+// A UDP socket of the test's own on 127.0.0.3: a datagram reaches it only
+// when the module read the last octet as 3.
+class Listener {
+  public:
+    Listener() : descriptor_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(0x7F000003);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(::bind(descriptor_, reinterpret_cast<sockaddr *>(&address), length), 0);
+        ::getsockname(descriptor_, reinterpret_cast<sockaddr *>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~Listener() { ::close(descriptor_); }
+    std::uint16_t port() const { return port_; }
+    std::optional<std::string> receive(int waitMs) const {
+        pollfd watched{descriptor_, POLLIN, 0};
+        if (::poll(&watched, 1, waitMs) != 1)
+            return std::nullopt;
+        char buffer[2048];
+        const auto length = ::recv(descriptor_, buffer, sizeof buffer, 0);
+        return length < 0 ? std::nullopt : std::optional<std::string>(std::string(buffer, length));
+    }
+
+  private:
+    int descriptor_;
+    std::uint16_t port_ = 0;
+};
+
+struct CarelessHostCase {
+    int action;
+    std::string parameter; // "%p" stands for the listener's port
+    std::optional<std::string> arrives;
+};
+
+void PrintTo(const CarelessHostCase &c, std::ostream *out) { *out << c.action << " \"" << c.parameter << '"'; }
+
+class CarelessHostTest : public ::testing::TestWithParam<CarelessHostCase> {};
+
+TEST_P(CarelessHostTest, NumbersRaiseNoFpuExceptionAndReadAsAt64Bits) {
+    testing::recordingHost().registerModule();
+    const Listener listener;
+    run(openPort, "0");
+    std::string parameter = GetParam().parameter;
+    if (const auto at = parameter.find("%p"); at != std::string::npos)
+        parameter.replace(at, 2, std::to_string(listener.port()));
+    run(GetParam().action, parameter);
+    if (GetParam().action == sendText) {
+        EXPECT_EQ(listener.receive(GetParam().arrives ? 5000 : 200), GetParam().arrives);
+    }
+    run(closePort, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CarelessHostTest,
+    ::testing::Values(
+        // 2.50000000000000001: 3 with a 64-bit mantissa, a tie (2) at 53 bits.
+        CarelessHostCase{sendText, "127.0.0.250000000000000001d-17|%p|tie", "tie"},
+        CarelessHostCase{sendText, "127.1e5000.0.3|%p|octet overflow", "octet overflow"},
+        CarelessHostCase{sendText, "127.-1e5000.0.3|%p|negative", "negative"},
+        CarelessHostCase{sendText, "127.1e-5000.0.3|%p|underflow", "underflow"},
+        CarelessHostCase{sendText, "127.0.0.3|%p.4999999999999|below a half", "below a half"},
+        // These ports read as -2147483648 or 0: the send fails with 57.
+        CarelessHostCase{sendText, "127.0.0.3|1e5000|x", std::nullopt},
+        CarelessHostCase{sendText, "127.0.0.3|-1e5000|x", std::nullopt},
+        CarelessHostCase{sendText, "127.0.0.3|1e-5000|x", std::nullopt},
+        CarelessHostCase{openPort, "1e5000", std::nullopt},
+        CarelessHostCase{myIp, "", std::nullopt}, CarelessHostCase{receiveText, "", std::nullopt}));
+
+TEST(CarelessHostReaders, ATieAt53BitsReadsAsAt64Bits) {
+    asCarelessHost([] {
+        EXPECT_EQ(portFromText("2.50000000000000001"), 3);
+        EXPECT_EQ(portFromText("-2.50000000000000001"), -3);
+        EXPECT_EQ(textToAddress("250000000000000001d-17"), 3u);
+    });
+}
+
+// unshare(CLONE_NEWNET) on a thread of its own gives that thread a network
+// with only a loopback interface, and that one down. Needs root.
+TEST(NoNetwork, MyIpIsAllZerosNeverLoopback) {
+    testing::recordingHost().registerModule();
+    bool isolated = false;
+    std::thread isolatedThread([&] {
+        isolated = ::unshare(CLONE_NEWNET) == 0;
+        if (isolated)
+            run(myIp, "");
+    });
+    isolatedThread.join();
+    if (!isolated)
+        GTEST_SKIP() << "a network namespace needs root";
+    EXPECT_EQ(testing::recordingHost().lastValue("qv_chat_my_ip"), "0.0.0.0");
+}
+
+} // namespace
+} // namespace parlino
