@@ -24,8 +24,9 @@ namespace parlino {
 using EndpointNumber = std::int16_t;
 
 // The receive wait of an endpoint opened with time-out T is (T >> 10)
-// seconds plus ((T & 1023) << 10) microseconds: T = 1000 waits 1.024 s.
-inline constexpr std::uint32_t chatTimeout = 1000;
+// seconds plus ((T & 1023) << 10) microseconds. The chat's T is a code, not
+// milliseconds: 1000 waits 1.024 s.
+inline constexpr std::uint32_t chatTimeoutCode = 1000;
 // Opening with this port makes an endpoint that is not bound.
 inline constexpr std::int32_t unboundPort = -1;
 inline constexpr std::size_t receiveCapacity = 65536;

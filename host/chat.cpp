@@ -39,7 +39,7 @@ bool findChatActions(const PluginHost &host, ChatActions &actions, std::ostream 
 
 // What the three threads share. Held by shared_ptr: the keyboard thread may
 // still be blocked reading when the chat ends, and is left to the process end.
-struct ChatLine {
+struct ChatSession {
     PluginHost &host;
     ChatActions actions;
     std::string sendPrefix; // ADDRESS|PORT|
@@ -60,7 +60,7 @@ struct ChatLine {
     std::atomic<bool> keyboardDone{false};
     std::atomic<bool> stopEditing{false};
 
-    ChatLine(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c) : host(h), out(o), err(e), charset(c) {}
+    ChatSession(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c) : host(h), out(o), err(e), charset(c) {}
 
     void say(const std::string &line) {
         system::ScopedLock lock(outputLock);
@@ -162,7 +162,7 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     std::unique_ptr<Charset> utf8;
     if (options.charset == nullptr)
         utf8 = openCharset("UTF-8", error);
-    auto chat = std::make_shared<ChatLine>(host, out, err, options.charset != nullptr ? *options.charset : *utf8);
+    auto chat = std::make_shared<ChatSession>(host, out, err, options.charset != nullptr ? *options.charset : *utf8);
     if (!findChatActions(host, chat->actions, err))
         return ChatEnd::actionMissing;
     const auto port = std::to_string(options.port);

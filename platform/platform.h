@@ -24,7 +24,7 @@ void showMessageBox(const char *caption, const char *text, std::uint32_t style);
 CursorHandle loadWaitCursor();
 CursorHandle setCursor(CursorHandle cursor); // returns the previous cursor
 void showCursor(bool show);
-void pause(std::uint32_t milliseconds);
+void sleepMilliseconds(std::uint32_t milliseconds);
 
 struct TimeOfDay {
     int hour; // 0..23

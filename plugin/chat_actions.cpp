@@ -31,7 +31,7 @@ constexpr std::uint32_t pauseBeforeMessage = 5;
 std::int32_t chatEndpointNumber = 0;
 
 void showMessage(const std::string &text, std::uint32_t style) {
-    platform::pause(pauseBeforeMessage);
+    platform::sleepMilliseconds(pauseBeforeMessage);
     platform::showMessageBox(std::string(productTitle).c_str(), text.c_str(), style);
 }
 
@@ -66,7 +66,7 @@ void openPort(const char *parameter) {
     // With every number taken this is -1, which the open refuses with 52.
     chatEndpointNumber = nextFreeEndpointNumber();
     const auto error =
-        openEndpoint(static_cast<EndpointNumber>(chatEndpointNumber), port, chatTimeout);
+        openEndpoint(static_cast<EndpointNumber>(chatEndpointNumber), port, chatTimeoutCode);
     setBusyCursor(false);
     std::string_view status = "Ok";
     if (error != noError) {

@@ -58,7 +58,7 @@ class SourceWorld : public cases::ChatWorld {
             return std::nullopt;
         return Datagram{datagram.text, datagram.senderPort};
     }
-    bool canBind(std::uint16_t port) override { return LoopbackPeer(chatTimeout, port).port() == port; }
+    bool canBind(std::uint16_t port) override { return LoopbackPeer(chatTimeoutCode, port).port() == port; }
     std::vector<std::pair<std::string, std::string>> variables() override { return sets_; }
     std::size_t desktopEventsAtLastSet() override { return eventsAtLastSet_; }
     std::vector<std::string> desktop() override {

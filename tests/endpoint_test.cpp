@@ -85,15 +85,15 @@ TEST(EndpointReceive, TakesADatagramThatArrivesDuringTheWait) {
 TEST(EndpointOpen, APortInUseFailsAndLeavesTheNumberFree) {
     const LoopbackPeer holder;
     const EndpointNumber number = nextFreeEndpointNumber();
-    EXPECT_EQ(openEndpoint(number, holder.port(), chatTimeout), deviceIoError);
+    EXPECT_EQ(openEndpoint(number, holder.port(), chatTimeoutCode), deviceIoError);
     EXPECT_EQ(endpointSocket(number), platform::invalidSocket);
-    EXPECT_EQ(openEndpoint(number, 0, chatTimeout), noError);
+    EXPECT_EQ(openEndpoint(number, 0, chatTimeoutCode), noError);
     EXPECT_EQ(closeEndpoint(number), noError);
 }
 
 TEST(EndpointOpen, ANumberInUseFailsAndTheOpenEndpointStillWorks) {
     const LoopbackPeer receiver, sender;
-    EXPECT_EQ(openEndpoint(receiver.number(), 0, chatTimeout), fileIsOpen);
+    EXPECT_EQ(openEndpoint(receiver.number(), 0, chatTimeoutCode), fileIsOpen);
     ASSERT_EQ(sender.send("still here", receiver.port()), noError);
     ReceivedDatagram datagram;
     ASSERT_EQ(receiver.receive(datagram), noError);
@@ -101,13 +101,13 @@ TEST(EndpointOpen, ANumberInUseFailsAndTheOpenEndpointStillWorks) {
 }
 
 TEST(EndpointOpen, NegativeNumbersAreRefused) {
-    EXPECT_EQ(openEndpoint(-1, 0, chatTimeout), badFileNameOrNumber);
-    EXPECT_EQ(openEndpoint(-32768, 0, chatTimeout), badFileNameOrNumber);
+    EXPECT_EQ(openEndpoint(-1, 0, chatTimeoutCode), badFileNameOrNumber);
+    EXPECT_EQ(openEndpoint(-32768, 0, chatTimeoutCode), badFileNameOrNumber);
 }
 
 TEST(EndpointOpen, PortsAreTakenModulo65536) {
     const auto port = testing::freeUdpPort();
-    const LoopbackPeer receiver(chatTimeout, 65536 + port), sender;
+    const LoopbackPeer receiver(chatTimeoutCode, 65536 + port), sender;
     EXPECT_EQ(receiver.port(), port);
     ASSERT_EQ(sender.send("wrapped", 3 * 65536 + port), noError);
     ReceivedDatagram datagram;
@@ -117,7 +117,7 @@ TEST(EndpointOpen, PortsAreTakenModulo65536) {
 
 TEST(EndpointOpen, PortMinusOneMakesAnUnboundEndpoint) {
     const EndpointNumber number = nextFreeEndpointNumber();
-    EXPECT_EQ(openEndpoint(number, unboundPort, chatTimeout), noError);
+    EXPECT_EQ(openEndpoint(number, unboundPort, chatTimeoutCode), noError);
     EXPECT_NE(endpointSocket(number), platform::invalidSocket);
     EXPECT_EQ(closeEndpoint(number), noError);
 }
@@ -125,7 +125,7 @@ TEST(EndpointOpen, PortMinusOneMakesAnUnboundEndpoint) {
 TEST(EndpointUse, ClosedAndUnknownNumbersGive52AndSendNothing) {
     const LoopbackPeer receiver(0);
     const EndpointNumber closed = nextFreeEndpointNumber();
-    ASSERT_EQ(openEndpoint(closed, 0, chatTimeout), noError);
+    ASSERT_EQ(openEndpoint(closed, 0, chatTimeoutCode), noError);
     ASSERT_EQ(closeEndpoint(closed), noError);
     ReceivedDatagram datagram;
     for (EndpointNumber number : {EndpointNumber{0}, closed, EndpointNumber{-5}}) {
@@ -160,7 +160,7 @@ TEST(EndpointNumbers, RotateAndWrapPastTheHighestSkippingNumbersInUse) {
     const EndpointNumber held[] = {1, 2};
     for (auto number : held) {
         if (endpointSocket(number) == platform::invalidSocket) {
-            ASSERT_EQ(openEndpoint(number, unboundPort, chatTimeout), noError);
+            ASSERT_EQ(openEndpoint(number, unboundPort, chatTimeoutCode), noError);
         }
     }
     previous = next;
@@ -212,7 +212,7 @@ TEST(EndpointNumberSearch, GivesMinusOneWhenEveryNumberIsInUse) {
 TEST(EndpointNumberSearch, AnOpenUnderNoNumberFailsWith52) {
     std::uint16_t last = 0;
     const EndpointNumber none = nextFreeNumberAfter(last, [](EndpointNumber) { return true; });
-    EXPECT_EQ(openEndpoint(none, 0, chatTimeout), badFileNameOrNumber);
+    EXPECT_EQ(openEndpoint(none, 0, chatTimeoutCode), badFileNameOrNumber);
 }
 
 } // namespace

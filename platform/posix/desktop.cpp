@@ -35,7 +35,7 @@ CursorHandle setCursor(CursorHandle) { return nullptr; }
 
 void showCursor(bool) {}
 
-void pause(std::uint32_t milliseconds) {
+void sleepMilliseconds(std::uint32_t milliseconds) {
     timespec remaining{static_cast<time_t>(milliseconds / 1000),
                        static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {

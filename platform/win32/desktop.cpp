@@ -14,7 +14,7 @@ CursorHandle setCursor(CursorHandle cursor) { return ::SetCursor(static_cast<HCU
 
 void showCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
 
-void pause(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+void sleepMilliseconds(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 TimeOfDay localTimeOfDay() {
     SYSTEMTIME now{};

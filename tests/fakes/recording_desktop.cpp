@@ -82,7 +82,7 @@ CursorHandle setCursor(CursorHandle cursor) {
 
 void showCursor(bool show) { testing::record({DesktopEvent::Kind::showCursor, {}, {}, show ? 1u : 0u}); }
 
-void pause(std::uint32_t milliseconds) {
+void sleepMilliseconds(std::uint32_t milliseconds) {
     testing::record({DesktopEvent::Kind::pause, {}, {}, milliseconds});
 }
 

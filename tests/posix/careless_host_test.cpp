@@ -2,6 +2,7 @@
 // own state: x87 and SSE exceptions for overflow, zero divide and invalid
 // operation unmasked and the x87 unit at 53-bit precision (as many hosts
 // run), or a machine with no network interface up. Linux on x86.
+#include "cases/careless_host_cases.h"
 #include "chat/number_text.h"
 #include "fakes/recording_host.h"
 #include "parlino.h"
@@ -25,7 +26,7 @@
 namespace parlino {
 namespace {
 
-constexpr int myIp = 1, openPort = 2, sendText = 3, receiveText = 4, closePort = 5;
+constexpr int myIp = 1, openPort = 2, sendText = 3, closePort = 5;
 
 struct FpuState {
     fpu_control_t control;
@@ -94,13 +95,7 @@ class Listener {
     std::uint16_t port_ = 0;
 };
 
-struct CarelessHostCase {
-    int action;
-    std::string parameter; // "%p" stands for the listener's port
-    std::optional<std::string> arrives;
-};
-
-void PrintTo(const CarelessHostCase &c, std::ostream *out) { *out << c.action << " \"" << c.parameter << '"'; }
+using cases::CarelessHostCase;
 
 class CarelessHostTest : public ::testing::TestWithParam<CarelessHostCase> {};
 
@@ -108,31 +103,14 @@ TEST_P(CarelessHostTest, NumbersRaiseNoFpuExceptionAndReadAsAt64Bits) {
     testing::recordingHost().registerModule();
     const Listener listener;
     run(openPort, "0");
-    std::string parameter = GetParam().parameter;
-    if (const auto at = parameter.find("%p"); at != std::string::npos)
-        parameter.replace(at, 2, std::to_string(listener.port()));
-    run(GetParam().action, parameter);
+    run(GetParam().action, GetParam().parameterFor(listener.port()));
     if (GetParam().action == sendText) {
         EXPECT_EQ(listener.receive(GetParam().arrives ? 5000 : 200), GetParam().arrives);
     }
     run(closePort, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CarelessHostTest,
-    ::testing::Values(
-        // 2.50000000000000001: 3 with a 64-bit mantissa, a tie (2) at 53 bits.
-        CarelessHostCase{sendText, "127.0.0.250000000000000001d-17|%p|tie", "tie"},
-        CarelessHostCase{sendText, "127.1e5000.0.3|%p|octet overflow", "octet overflow"},
-        CarelessHostCase{sendText, "127.-1e5000.0.3|%p|negative", "negative"},
-        CarelessHostCase{sendText, "127.1e-5000.0.3|%p|underflow", "underflow"},
-        CarelessHostCase{sendText, "127.0.0.3|%p.4999999999999|below a half", "below a half"},
-        // These ports read as -2147483648 or 0: the send fails with 57.
-        CarelessHostCase{sendText, "127.0.0.3|1e5000|x", std::nullopt},
-        CarelessHostCase{sendText, "127.0.0.3|-1e5000|x", std::nullopt},
-        CarelessHostCase{sendText, "127.0.0.3|1e-5000|x", std::nullopt},
-        CarelessHostCase{openPort, "1e5000", std::nullopt},
-        CarelessHostCase{myIp, "", std::nullopt}, CarelessHostCase{receiveText, "", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Texts, CarelessHostTest, ::testing::ValuesIn(cases::carelessHostCases()));
 
 TEST(CarelessHostReaders, ATieAt53BitsReadsAsAt64Bits) {
     asCarelessHost([] {

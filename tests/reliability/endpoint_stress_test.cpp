@@ -62,7 +62,7 @@ void chatCycles(int thread, ThreadRecord &record) {
         const EndpointNumber sender = nextFreeEndpointNumber();
         record.numbersHandedOut.push_back(receiver);
         record.numbersHandedOut.push_back(sender);
-        if (openEndpoint(receiver, 0, chatTimeout) != 0 || openEndpoint(sender, unboundPort, 0) != 0) {
+        if (openEndpoint(receiver, 0, chatTimeoutCode) != 0 || openEndpoint(sender, unboundPort, 0) != 0) {
             record.failures.push_back("open failed in cycle " + std::to_string(cycle));
             closeEndpoint(receiver);
             closeEndpoint(sender);
@@ -145,7 +145,7 @@ TEST(EndpointStress, ASendAndAReceiveRunAtOnceOnOneEndpoint) {
     // Lines in flight are kept well below what a socket buffer holds, so
     // that none is dropped when the receiving thread is slow to run.
     constexpr int inFlight = 32;
-    const testing::LoopbackPeer shared, echo(chatTimeout);
+    const testing::LoopbackPeer shared, echo(chatTimeoutCode);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     std::vector<std::string> received;
     std::atomic<int> receivedCount{0};
@@ -181,7 +181,7 @@ TEST(EndpointStress, ASendAndAReceiveRunAtOnceOnOneEndpoint) {
 // takes a datagram from a socket that took the closed one's descriptor.
 TEST(EndpointStress, ACloseUnderABlockedReceiveTouchesNothingElse) {
     const EndpointNumber number = nextFreeEndpointNumber();
-    ASSERT_EQ(openEndpoint(number, 0, chatTimeout), 0);
+    ASSERT_EQ(openEndpoint(number, 0, chatTimeoutCode), 0);
     const std::uint16_t port = testing::boundPort(number);
     std::atomic<bool> receiving{false};
     ReceivedDatagram datagram;
@@ -208,9 +208,9 @@ TEST(EndpointStress, ACloseUnderABlockedReceiveTouchesNothingElse) {
         EXPECT_EQ(own.text, "not the chat's");
     }
     // With nothing in flight a close releases the port at once.
-    ASSERT_EQ(openEndpoint(number, port, chatTimeout), 0);
+    ASSERT_EQ(openEndpoint(number, port, chatTimeoutCode), 0);
     EXPECT_EQ(closeEndpoint(number), 0);
-    EXPECT_EQ(openEndpoint(number, port, chatTimeout), 0);
+    EXPECT_EQ(openEndpoint(number, port, chatTimeoutCode), 0);
     EXPECT_EQ(closeEndpoint(number), 0);
 }
 

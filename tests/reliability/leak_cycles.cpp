@@ -73,7 +73,7 @@ class Echo {
   public:
     Echo() : number_(nextFreeEndpointNumber()) {
         std::uint16_t networkOrder = 0;
-        if (openEndpoint(number_, 0, chatTimeout) != 0 ||
+        if (openEndpoint(number_, 0, chatTimeoutCode) != 0 ||
             platform::localPort(endpointSocket(number_), networkOrder) != platform::SocketOutcome::done)
             std::exit(2);
         port_ = std::to_string((networkOrder & 0xFF) << 8 | networkOrder >> 8);

@@ -20,7 +20,7 @@ inline std::uint16_t boundPort(EndpointNumber number) {
 
 class LoopbackPeer {
   public:
-    explicit LoopbackPeer(std::uint32_t timeout = chatTimeout, std::int32_t port = 0)
+    explicit LoopbackPeer(std::uint32_t timeout = chatTimeoutCode, std::int32_t port = 0)
         : number_(nextFreeEndpointNumber()) {
         EXPECT_EQ(openEndpoint(number_, port, timeout), 0);
         port_ = boundPort(number_);

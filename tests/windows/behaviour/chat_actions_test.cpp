@@ -3,6 +3,7 @@
 // variables, the wire, the message boxes and the cursor. The cases shared
 // with the Linux suite are the rows of cases/chat_cases.h; the rest are the
 // DLL's own.
+#include "cases/careless_host_cases.h"
 #include "cases/chat_cases.h"
 #include "shipped_dll_test.h"
 
@@ -126,22 +127,14 @@ PARLINO_RUN_CHAT_CASES(DllWorld);
 // no number text may raise an exception in it (one would end the process),
 // numbers read as with a 64-bit mantissa, and the control word and status
 // flags come back as they were after every action.
-struct CarelessHostCase {
-    std::int32_t action;
-    std::string parameter; // "%p" stands for the listener's port
-    std::optional<std::string> arrives;
-};
-
-void PrintTo(const CarelessHostCase &c, std::ostream *out) { *out << c.action << " \"" << c.parameter << '"'; }
+using cases::CarelessHostCase;
 
 class CarelessHostTest : public ShippedDllTest, public ::testing::WithParamInterface<CarelessHostCase> {};
 
 TEST_P(CarelessHostTest, NumbersRaiseNoFpuExceptionAndReadAsAt64Bits) {
-    const LoopbackSocket listener(0, 0x0300007F); // 127.0.0.3
+    const LoopbackSocket listener(0, cases::carelessListenerAddress);
     ASSERT_TRUE(listener.bound());
-    std::string parameter = GetParam().parameter;
-    if (const auto at = parameter.find("%p"); at != std::string::npos)
-        parameter.replace(at, 2, std::to_string(listener.port()));
+    const std::string parameter = GetParam().parameterFor(listener.port());
     const unsigned int hostWord = _controlfp(0, 0);
     _clearfp();
     _controlfp(_EM_INEXACT | _EM_UNDERFLOW | _EM_DENORMAL, _MCW_EM);
@@ -167,22 +160,7 @@ TEST_P(CarelessHostTest, NumbersRaiseNoFpuExceptionAndReadAsAt64Bits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, CarelessHostTest,
-    ::testing::Values(
-        // 2.50000000000000001: 3 with a 64-bit mantissa, a tie (2) at 53 bits.
-        CarelessHostCase{sendTextAction, "127.0.0.250000000000000001d-17|%p|tie", "tie"},
-        CarelessHostCase{sendTextAction, "127.1e5000.0.3|%p|octet overflow", "octet overflow"},
-        CarelessHostCase{sendTextAction, "127.-1e5000.0.3|%p|negative", "negative"},
-        CarelessHostCase{sendTextAction, "127.1e-5000.0.3|%p|underflow", "underflow"},
-        CarelessHostCase{sendTextAction, "127.0.0.3|%p.4999999999999|below a half", "below a half"},
-        // These ports read as -2147483648 or 0: the send fails with 57.
-        CarelessHostCase{sendTextAction, "127.0.0.3|1e5000|x", std::nullopt},
-        CarelessHostCase{sendTextAction, "127.0.0.3|-1e5000|x", std::nullopt},
-        CarelessHostCase{sendTextAction, "127.0.0.3|1e-5000|x", std::nullopt},
-        CarelessHostCase{openPortAction, "1e5000", std::nullopt},
-        CarelessHostCase{myIpAction, "", std::nullopt},
-        CarelessHostCase{receiveTextAction, "", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Texts, CarelessHostTest, ::testing::ValuesIn(cases::carelessHostCases()));
 
 // The first address of this machine's own name, in dotted form, as the test
 // program's Winsock resolves it; 0.0.0.0 when there is none.
