@@ -76,6 +76,20 @@ long bareReceive(int descriptor, char *buffer, char *copy, int waitMs) {
     return length;
 }
 
+bool bareReceiveString(int descriptor, char *buffer, std::string &kept, int waitMs) {
+    pollfd watched{descriptor, POLLIN, 0};
+    if (::poll(&watched, 1, waitMs) != 1)
+        return false;
+    sockaddr_in sender{};
+    socklen_t senderLength = sizeof sender;
+    const auto length = ::recvfrom(descriptor, buffer, 65536, 0, reinterpret_cast<sockaddr *>(&sender),
+                                   &senderLength);
+    if (length < 0)
+        return false;
+    kept = std::string(buffer, static_cast<std::size_t>(length));
+    return true;
+}
+
 std::string loopbackField(std::uint16_t port) { return "127.0.0.1|" + std::to_string(port); }
 
 } // namespace parlino::bench

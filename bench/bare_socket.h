@@ -44,6 +44,11 @@ long bareSend(int descriptor, const char *bytes, std::size_t length, const socka
 // or failure.
 long bareReceive(int descriptor, char *buffer, char *copy, int waitMs);
 
+// The same, keeping what came as a new std::string in `kept` (replacing
+// the one it held), as a host built on the standard library would. False on
+// time-out or failure.
+bool bareReceiveString(int descriptor, char *buffer, std::string &kept, int waitMs);
+
 // The dotted loopback address and a port as an action's parameter fields.
 std::string loopbackField(std::uint16_t port);
 

@@ -50,4 +50,6 @@ printf '%-34s %s\n' "send, 1,400 bytes" "$(count 'sendLine/module/1400/' QV_CHAT
 printf '%-34s %s\n' "send, 65,507 bytes" "$(count 'sendLine/module/65507/' QV_CHAT_SEND_TXT)"
 printf '%-34s %s\n' "receive, 5 bytes queued" "$(count 'receiveLine/module/5/' QV_CHAT_RCV_TXT)"
 printf '%-34s %s\n' "receive, 1,400 bytes queued" "$(count 'receiveLine/module/1400/' QV_CHAT_RCV_TXT)"
+printf '%-34s %s\n' "receive, 5 bytes, strings host" "$(count 'receiveLineStringHost/module/5/' QV_CHAT_RCV_TXT)"
+printf '%-34s %s\n' "receive, 1,400 bytes, strings host" "$(count 'receiveLineStringHost/module/1400/' QV_CHAT_RCV_TXT)"
 printf '%-34s %s\n' "open + close, the pair" "$(count 'openClosePort/module' pair)"

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <memory>
+#include <string>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@ struct HostRecord {
     std::array<char, valueCapacity> value{};
     std::size_t length = 0;
     std::uint64_t sets = 0;
+    std::string text;             // the strings host's last value
+    std::uint64_t textSets = 0;   // ... and how many were of qv_chat_text
 };
 std::array<HostRecord, 2> records;
 
@@ -37,6 +40,18 @@ template <int which> int32_t PARLINO_CALL keepValue(const char *, const char *va
     const std::size_t length = value != nullptr ? std::strlen(value) : 0;
     record.length = length < valueCapacity ? length : valueCapacity - 1;
     std::memcpy(record.value.data(), value != nullptr ? value : "", record.length);
+    ++record.sets;
+    return 1;
+}
+
+// What a host built on the standard library does: the name becomes a
+// std::string to look it up, and the value a new std::string that replaces
+// the old one (allocating beyond the short-string size, freeing the old).
+template <int which> int32_t PARLINO_CALL keepValueAsString(const char *name, const char *value) {
+    auto &record = records[which];
+    const std::string variable(name != nullptr ? name : "");
+    record.text = std::string(value != nullptr ? value : "");
+    record.textSets += variable == "qv_chat_text";
     ++record.sets;
     return 1;
 }
@@ -89,12 +104,21 @@ LoadedModule::LoadedModule(int which) : which_(which) {
         ::unlink(path.c_str());
     if (handle == nullptr)
         fail(std::string("cannot load the module: ") + ::dlerror());
-    using RegisterPlugIn = void (*)(ParlinoRegisterActionProc, intptr_t, intptr_t, ParlinoSetVariableProc);
-    auto registerPlugIn = reinterpret_cast<RegisterPlugIn>(::dlsym(handle, "nbRegisterPlugIn"));
+    registerPlugIn_ = reinterpret_cast<RegisterPlugIn>(::dlsym(handle, "nbRegisterPlugIn"));
     execAction_ = reinterpret_cast<ExecAction>(::dlsym(handle, "nbExecAction"));
-    if (registerPlugIn == nullptr || execAction_ == nullptr)
+    if (registerPlugIn_ == nullptr || execAction_ == nullptr)
         fail("the module lacks nbRegisterPlugIn or nbExecAction");
-    registerPlugIn(ignoreRegistration, 0, 0, which == 0 ? keepValue<0> : keepValue<1>);
+    registerPlugIn_(ignoreRegistration, 0, 0, which == 0 ? keepValue<0> : keepValue<1>);
+}
+
+void LoadedModule::useCallback(HostCallback callback) {
+    if (callback == callback_)
+        return;
+    callback_ = callback;
+    const bool light = callback == HostCallback::light;
+    registerPlugIn_(ignoreRegistration, 0, 0,
+                    which_ == 0 ? (light ? keepValue<0> : keepValueAsString<0>)
+                                : (light ? keepValue<1> : keepValueAsString<1>));
 }
 
 std::int32_t LoadedModule::execute(std::int32_t action, const char *parameter) const {
@@ -103,6 +127,8 @@ std::int32_t LoadedModule::execute(std::int32_t action, const char *parameter) c
 
 std::string_view LoadedModule::lastValue() const {
     const auto &record = records[which_];
+    if (callback_ == HostCallback::strings)
+        return record.text;
     return {record.value.data(), record.length};
 }
 

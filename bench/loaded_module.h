@@ -1,13 +1,20 @@
 // The module as a host sees it: Parlino.so loaded with dlopen and driven only
-// through its exported entry points, behind a light host whose set-variable
-// callback keeps a copy of the last value set and allocates nothing.
+// through its exported entry points, behind one of two hosts: a light one
+// whose set-variable callback keeps a copy of the last value set in a fixed
+// buffer and allocates nothing, or one whose callback does what a real host's
+// does (a std::string of the name, compared and counted, and the value kept
+// as a new std::string).
 #pragma once
+
+#include "parlino.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace parlino::bench {
+
+enum class HostCallback { light, strings };
 
 class LoadedModule {
   public:
@@ -25,9 +32,16 @@ class LoadedModule {
     std::string_view lastValue() const;
     std::uint64_t setCount() const;
 
+    // Registers the module again with the other callback; the module uses
+    // the latest registration from its next call on. Instances start light.
+    void useCallback(HostCallback callback);
+
   private:
     explicit LoadedModule(int which);
     int which_;
+    HostCallback callback_ = HostCallback::light;
+    using RegisterPlugIn = void (*)(ParlinoRegisterActionProc, intptr_t, intptr_t, ParlinoSetVariableProc);
+    RegisterPlugIn registerPlugIn_ = nullptr;
     using ExecAction = std::int32_t (*)(std::int32_t, const char *const *);
     ExecAction execAction_ = nullptr;
 };

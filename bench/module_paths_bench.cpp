@@ -48,11 +48,14 @@ void reportWhole(benchmark::State &state, std::size_t whole) {
 }
 
 // ---- Send: nbExecAction(3, "127.0.0.1|port|text") against poll(POLLOUT) + sendto.
-void sendLine(benchmark::State &state, Path path) {
+// A send that succeeds sets no variable, so the host's callback is not
+// called; the strings host's pair shows that it stays so.
+void sendLine(benchmark::State &state, Path path, HostCallback callback) {
     const auto length = static_cast<std::size_t>(state.range(0));
     const BareSocket sink;
     const BareSocket bareSender(0, true);
-    const auto &module = LoadedModule::instance();
+    auto &module = LoadedModule::instance();
+    module.useCallback(callback);
     const std::string payload(length, 'x');
     const std::string parameter = loopbackField(sink.port()) + "|" + payload;
     const sockaddr_in to = loopbackAddress(sink.port());
@@ -85,9 +88,13 @@ void sendLine(benchmark::State &state, Path path) {
 }
 
 // ---- Receive with a datagram queued: nbExecAction(4) against poll + recvfrom + copy.
-void receiveLine(benchmark::State &state, Path path) {
+// Behind the light host the bare copy is a memcpy into a fixed buffer; behind
+// the strings host, whose callback keeps the value as a new std::string, the
+// bare side keeps what came as a new std::string too.
+void receiveLine(benchmark::State &state, Path path, HostCallback callback) {
     const auto length = static_cast<std::size_t>(state.range(0));
-    const auto &module = LoadedModule::instance();
+    auto &module = LoadedModule::instance();
+    module.useCallback(callback);
     const BareSocket feeder;
     const auto port = freePort();
     std::optional<BareSocket> bareReceiver;
@@ -103,6 +110,7 @@ void receiveLine(benchmark::State &state, Path path) {
     const sockaddr_in to = loopbackAddress(port);
     const std::string payload(length, 'y');
     static char buffer[65536], copy[65536];
+    std::string kept;
     const auto batch = batchFor(length);
     std::size_t queued = 0, whole = 0;
     const auto allocationsBefore = allocationCount();
@@ -119,10 +127,14 @@ void receiveLine(benchmark::State &state, Path path) {
         if (path == Path::module) {
             module.execute(receiveAction, nullptr);
             whole += module.lastValue().size() == length;
-        } else {
+        } else if (callback == HostCallback::light) {
             whole += static_cast<std::size_t>(
                 bareReceive(bareReceiver->descriptor(), buffer, copy, chatWaitMs)) == length;
             benchmark::DoNotOptimize(copy[0]);
+        } else {
+            whole += bareReceiveString(bareReceiver->descriptor(), buffer, kept, chatWaitMs) &&
+                     kept.size() == length;
+            benchmark::DoNotOptimize(kept.data());
         }
     }
     const auto allocations = allocationCount() - allocationsBefore;
@@ -136,7 +148,8 @@ void receiveLine(benchmark::State &state, Path path) {
 
 // ---- Open and close the chat port against socket + bind + close.
 void openClosePort(benchmark::State &state, Path path) {
-    const auto &module = LoadedModule::instance();
+    auto &module = LoadedModule::instance();
+    module.useCallback(HostCallback::light);
     const auto port = freePort();
     const std::string portText = std::to_string(port);
     sockaddr_in address = loopbackAddress(port);
@@ -173,8 +186,9 @@ void roundTrip(benchmark::State &state, Path path) {
     std::atomic<bool> farReady{false};
     std::size_t whole = 0;
     if (path == Path::module) {
-        const auto &nearEnd = LoadedModule::instance(0);
+        auto &nearEnd = LoadedModule::instance(0);
         const auto &farEnd = LoadedModule::instance(1);
+        nearEnd.useCallback(HostCallback::light);
         nearEnd.execute(openPortAction, std::to_string(nearPort).c_str());
         std::thread far([&] {
             farEnd.execute(openPortAction, std::to_string(farPort).c_str());
@@ -234,7 +248,8 @@ void roundTrip(benchmark::State &state, Path path) {
 
 // ---- The receive's wait with nothing arriving: asked for 1.024 s.
 void emptyReceive(benchmark::State &state, Path path) {
-    const auto &module = LoadedModule::instance();
+    auto &module = LoadedModule::instance();
+    module.useCallback(HostCallback::light);
     const auto port = freePort();
     std::optional<BareSocket> bareReceiver;
     if (path == Path::module)
@@ -257,6 +272,15 @@ void emptyReceive(benchmark::State &state, Path path) {
         state.SkipWithError("something arrived during the empty wait");
 }
 
+void sendLine(benchmark::State &state, Path path) { sendLine(state, path, HostCallback::light); }
+void sendLineStringHost(benchmark::State &state, Path path) {
+    sendLine(state, path, HostCallback::strings);
+}
+void receiveLine(benchmark::State &state, Path path) { receiveLine(state, path, HostCallback::light); }
+void receiveLineStringHost(benchmark::State &state, Path path) {
+    receiveLine(state, path, HostCallback::strings);
+}
+
 double smallest(const std::vector<double> &values) {
     return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }
@@ -270,6 +294,8 @@ double largest(const std::vector<double> &values) {
 
 PARLINO_PAIR(sendLine, ->Arg(5)->Arg(1400)->Arg(65507)->UseRealTime());
 PARLINO_PAIR(receiveLine, ->Arg(5)->Arg(1400)->Arg(65507)->UseRealTime());
+PARLINO_PAIR(sendLineStringHost, ->Arg(5)->Arg(1400)->UseRealTime());
+PARLINO_PAIR(receiveLineStringHost, ->Arg(5)->Arg(1400)->UseRealTime());
 PARLINO_PAIR(openClosePort, ->UseRealTime());
 PARLINO_PAIR(roundTrip, ->UseRealTime());
 PARLINO_PAIR(emptyReceive, ->Iterations(1)->Repetitions(10)->UseRealTime()->Unit(benchmark::kMillisecond)

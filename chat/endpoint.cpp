@@ -242,14 +242,22 @@ std::uint8_t sendDatagram(EndpointNumber number, Ipv4Address address, std::int32
     // to this machine; refusing it everywhere lets the user see the mistake.
     if (address == 0)
         return deviceIoError;
-    if (const auto outcome = platform::waitWritable(endpoint->socketHandle);
-        outcome != platform::SocketOutcome::done)
-        return socketFailure(outcome);
+    const auto portNetworkOrder = toNetworkOrder(lowPortBits(port));
     std::size_t sent = 0;
-    if (const auto outcome = platform::sendTo(endpoint->socketHandle, text.data(), text.size(),
-                                              address, toNetworkOrder(lowPortBits(port)), sent);
+    bool sentAtOnce = false;
+    if (const auto outcome = platform::sendIfRoom(endpoint->socketHandle, text.data(), text.size(),
+                                                  address, portNetworkOrder, sent, sentAtOnce);
         outcome != platform::SocketOutcome::done)
         return socketFailure(outcome);
+    if (!sentAtOnce) {
+        if (const auto outcome = platform::waitWritable(endpoint->socketHandle);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+        if (const auto outcome = platform::sendTo(endpoint->socketHandle, text.data(), text.size(),
+                                                  address, portNetworkOrder, sent);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+    }
     return sent < text.size() ? deviceIoError : noError;
 }
 
@@ -287,24 +295,38 @@ std::uint8_t receiveDatagram(EndpointNumber number, ReceivedDatagram &datagram) 
         microseconds = static_cast<std::uint32_t>(left % 1000000);
     }
     const TurnHeld turn(endpoint->receiveTurn);
-    bool readable = false;
-    if (const auto outcome =
-            platform::waitReadable(endpoint->socketHandle, seconds, microseconds, readable);
-        outcome != platform::SocketOutcome::done)
-        return socketFailure(outcome);
-    if (!readable)
-        return deviceTimeout;
-    // Closed meanwhile by another thread: the datagram is no longer the caller's.
-    if (!endpoint->linked.load(std::memory_order_acquire))
+    // Closed meanwhile by another thread: a datagram would no longer be the
+    // caller's. Checked before each read, the one without a wait included.
+    const auto stillOpen = [&endpoint] { return endpoint->linked.load(std::memory_order_acquire); };
+    if (!stillOpen())
         return badFileNameOrNumber;
     std::size_t received = 0;
     std::uint32_t sender = 0;
     std::uint16_t senderPort = 0;
-    if (const auto outcome =
-            platform::receiveFrom(endpoint->socketHandle, endpoint->receiveBuffer,
-                                  sizeof endpoint->receiveBuffer, received, sender, senderPort);
+    // A line is usually queued already: where the platform can, it is taken
+    // without a wait in front of it, and the wait comes only when none is.
+    bool takenAtOnce = false;
+    if (const auto outcome = platform::receiveIfQueued(
+            endpoint->socketHandle, endpoint->receiveBuffer, sizeof endpoint->receiveBuffer,
+            received, sender, senderPort, takenAtOnce);
         outcome != platform::SocketOutcome::done)
         return socketFailure(outcome);
+    if (!takenAtOnce) {
+        bool readable = false;
+        if (const auto outcome =
+                platform::waitReadable(endpoint->socketHandle, seconds, microseconds, readable);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+        if (!readable)
+            return deviceTimeout;
+        if (!stillOpen())
+            return badFileNameOrNumber;
+        if (const auto outcome =
+                platform::receiveFrom(endpoint->socketHandle, endpoint->receiveBuffer,
+                                      sizeof endpoint->receiveBuffer, received, sender, senderPort);
+            outcome != platform::SocketOutcome::done)
+            return socketFailure(outcome);
+    }
     try {
         datagram.text.assign(endpoint->receiveBuffer, received);
     } catch (const std::bad_alloc &) {

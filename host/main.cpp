@@ -4,6 +4,7 @@
 #include "host/chat.h"
 #include "host/console_window.h"
 #include "host/exit_codes.h"
+#include "host/live_output.h"
 #include "host/plugin_host.h"
 #include "host/publication.h"
 #include "host/publication_runner.h"
@@ -156,7 +157,13 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
         host->variables().set(setting.substr(0, equals), setting.substr(equals + 1));
     }
     ModuleEnvironment environment(*host, charset);
-    const auto outcome = runPublication(publication, host->variables(), environment, std::cout);
+    RunOutcome outcome;
+    {
+        // Printed lines leave in batches, each within a few tens of milliseconds,
+        // and all of them before a message about the run goes to stderr.
+        LiveOutput output(std::cout);
+        outcome = runPublication(publication, host->variables(), environment, output.stream());
+    }
     if (outcome.finished)
         return exit_code::success;
     // A fail line's text may hold values that came from the network.

@@ -62,6 +62,18 @@ SocketOutcome receiveFrom(SocketHandle socket, char *buffer, std::size_t capacit
                           std::uint16_t &senderPortNetworkOrder);
 SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
                      std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent);
+// The common case of a wait followed by the call above, in one call where
+// the platform can make it: the datagram is taken (received) or sent at
+// once when the socket is ready, and `done` is false when it was not, so
+// that the caller waits and calls receiveFrom or sendTo as before. Where the
+// platform reads and writes only after a wait, they make no call and give
+// done = false.
+SocketOutcome receiveIfQueued(SocketHandle socket, char *buffer, std::size_t capacity,
+                              std::size_t &received, std::uint32_t &senderAddress,
+                              std::uint16_t &senderPortNetworkOrder, bool &done);
+SocketOutcome sendIfRoom(SocketHandle socket, const char *bytes, std::size_t length,
+                         std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent,
+                         bool &done);
 
 // The index-th (1-based) IPv4 address of a host, 0 when there is none. The
 // empty name is the local machine: its interface addresses, not loopback.

@@ -99,7 +99,8 @@ void sendText(const char *parameter) {
 void receiveText() {
     ReceivedDatagram datagram;
     receiveDatagram(static_cast<EndpointNumber>(chatEndpointNumber), datagram);
-    setHostVariable(textVariable, datagram.text);
+    // The received text is this call's own copy already: the host is lent it.
+    setHostVariableFromOwnCopy(textVariable, datagram.text);
 }
 
 void closePort() { closeEndpoint(static_cast<EndpointNumber>(chatEndpointNumber)); }

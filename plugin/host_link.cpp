@@ -66,4 +66,14 @@ void setHostVariable(std::string_view name, std::string_view value) {
     proc(nameCopy.get(), valueCopy.get());
 }
 
+void setHostVariableFromOwnCopy(std::string_view name, const std::string &value) {
+    const auto proc = theHostLink.setVariableProc;
+    if (proc == nullptr)
+        return;
+    const TemporaryString nameCopy(name);
+    // The host reads up to the first zero byte: a value that starts with one
+    // is the empty text, which goes as a null pointer.
+    proc(nameCopy.get(), value.empty() || value.front() == '\0' ? nullptr : value.c_str());
+}
+
 } // namespace parlino

@@ -6,6 +6,7 @@
 #include "parlino.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace parlino {
@@ -42,5 +43,11 @@ void registerAction(std::int32_t number, std::string_view name, std::string_view
 // Each copy runs up to the first zero byte, as the host reads it, and an empty
 // one is passed as a null pointer. No callback, no call.
 void setHostVariable(std::string_view name, std::string_view value);
+
+// The same for a value that is already the caller's own copy, made for this
+// call and released after it (a received line): it is lent as it is, its
+// terminating zero included, rather than copied a second time. The host sees
+// exactly what setHostVariable would show it.
+void setHostVariableFromOwnCopy(std::string_view name, const std::string &value);
 
 } // namespace parlino

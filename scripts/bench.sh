@@ -22,7 +22,7 @@ cmake --preset bench
 cmake --build --preset bench -j "${PARLINO_JOBS:-$(nproc)}"
 
 # The exact commands, as the report shows them.
-paths_command="$programs/parlino_benchmarks --benchmark_filter='^(sendLine|receiveLine|openClosePort|roundTrip|parseNumberCall|textToAddressCall|parameterFieldCall)/' --benchmark_repetitions=$repetitions --benchmark_min_time=0.2 --benchmark_enable_random_interleaving=true --benchmark_out=$results/paths.json --benchmark_out_format=json"
+paths_command="$programs/parlino_benchmarks --benchmark_filter='^(sendLine|sendLineStringHost|receiveLine|receiveLineStringHost|openClosePort|roundTrip|parseNumberCall|textToAddressCall|parameterFieldCall)/' --benchmark_repetitions=$repetitions --benchmark_min_time=0.2 --benchmark_enable_random_interleaving=true --benchmark_out=$results/paths.json --benchmark_out_format=json"
 empty_command="$programs/parlino_benchmarks --benchmark_filter='^emptyReceive/' --benchmark_out=$results/empty_receive.json --benchmark_out_format=json"
 lines_command="$programs/parlino_line_rate --rounds 4 --runs 5 --host build/bench/parlino --publications bench/publications > $results/line_rate.json"
 

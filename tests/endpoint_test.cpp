@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 namespace parlino {
 namespace {
@@ -65,6 +66,20 @@ TEST(EndpointReceive, TakesQueuedDatagramsOneAtATimeInOrder) {
     EXPECT_EQ(datagram.text, "first");
     ASSERT_EQ(receiver.receive(datagram), noError);
     EXPECT_EQ(datagram.text, "second");
+}
+
+// Nothing is queued when the receive starts: it waits, then takes the datagram.
+TEST(EndpointReceive, TakesADatagramThatArrivesDuringTheWait) {
+    const LoopbackPeer receiver, sender;
+    std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_EQ(sender.send("late", receiver.port()), noError);
+    });
+    ReceivedDatagram datagram;
+    EXPECT_EQ(receiver.receive(datagram), noError);
+    later.join();
+    EXPECT_EQ(datagram.text, "late");
+    EXPECT_EQ(datagram.senderPort, sender.port());
 }
 
 TEST(EndpointOpen, APortInUseFailsAndLeavesTheNumberFree) {

@@ -62,14 +62,21 @@ TEST_F(HostInterfaceTest, ASecondRegistrationUsesTheNewCallbacksFromThenOn) {
 }
 
 TEST_F(HostInterfaceTest, SetHostVariableLendsZeroTerminatedCopiesAndNullForEmpty) {
-    testing::recordingHost().registerModule();
-    setHostVariable("name", "value");
-    setHostVariable("name", "");
-    setHostVariable("name", std::string_view("ab\0cd", 5));
-    setHostVariable("name", std::string_view("\0cd", 3));
-    EXPECT_THAT(testing::recordingHost().variableSets(),
-                ElementsAre(VariableSet{"name", "value"}, VariableSet{"name", std::nullopt},
-                            VariableSet{"name", "ab"}, VariableSet{"name", std::nullopt}));
+    // Both ways of setting show the host the same texts.
+    for (const auto set : {+[](std::string_view name, const std::string &value) { setHostVariable(name, value); },
+                           +[](std::string_view name, const std::string &value) {
+                               setHostVariableFromOwnCopy(name, value);
+                           }}) {
+        testing::recordingHost().clear();
+        testing::recordingHost().registerModule();
+        set("name", "value");
+        set("name", "");
+        set("name", std::string("ab\0cd", 5));
+        set("name", std::string("\0cd", 3));
+        EXPECT_THAT(testing::recordingHost().variableSets(),
+                    ElementsAre(VariableSet{"name", "value"}, VariableSet{"name", std::nullopt},
+                                VariableSet{"name", "ab"}, VariableSet{"name", std::nullopt}));
+    }
 }
 
 TEST_F(HostInterfaceTest, LentCopiesAreWholeAtEveryLength) {

@@ -115,16 +115,41 @@ SocketOutcome waitWritable(SocketHandle socket) {
     return waitFor(socket, POLLOUT, -1, writable);
 }
 
+namespace {
+
+// recvfrom and sendto, going on after an interruption. `flags` adds
+// MSG_DONTWAIT for the calls that must not wait.
+ssize_t receiveWith(SocketHandle socket, char *buffer, std::size_t capacity, int flags,
+                    sockaddr_in &sender) {
+    socklen_t senderLength = sizeof sender;
+    ssize_t result;
+    do {
+        result = ::recvfrom(descriptorOf(socket), buffer, capacity, flags,
+                            reinterpret_cast<sockaddr *>(&sender), &senderLength);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+ssize_t sendWith(SocketHandle socket, const char *bytes, std::size_t length, std::uint32_t address,
+                 std::uint16_t portNetworkOrder, int flags) {
+    const auto destination = ipv4Address(address, portNetworkOrder);
+    ssize_t result;
+    do {
+        result = ::sendto(descriptorOf(socket), bytes, length, MSG_NOSIGNAL | flags,
+                          reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+bool wouldWait() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+
+} // namespace
+
 SocketOutcome receiveFrom(SocketHandle socket, char *buffer, std::size_t capacity,
                           std::size_t &received, std::uint32_t &senderAddress,
                           std::uint16_t &senderPortNetworkOrder) {
     sockaddr_in sender{};
-    socklen_t senderLength = sizeof sender;
-    ssize_t result;
-    do {
-        result = ::recvfrom(descriptorOf(socket), buffer, capacity, 0,
-                            reinterpret_cast<sockaddr *>(&sender), &senderLength);
-    } while (result < 0 && errno == EINTR);
+    const ssize_t result = receiveWith(socket, buffer, capacity, 0, sender);
     if (result < 0)
         return SocketOutcome::failed;
     received = static_cast<std::size_t>(result);
@@ -135,14 +160,38 @@ SocketOutcome receiveFrom(SocketHandle socket, char *buffer, std::size_t capacit
 
 SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
                      std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent) {
-    const auto destination = ipv4Address(address, portNetworkOrder);
-    ssize_t result;
-    do {
-        result = ::sendto(descriptorOf(socket), bytes, length, MSG_NOSIGNAL,
-                          reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
-    } while (result < 0 && errno == EINTR);
+    const ssize_t result = sendWith(socket, bytes, length, address, portNetworkOrder, 0);
     if (result < 0)
         return SocketOutcome::failed;
+    sent = static_cast<std::size_t>(result);
+    return SocketOutcome::done;
+}
+
+// One system call where a wait and a call made two: a datagram is usually
+// queued when a chat line is received, and there is room for one when it is
+// sent. A pending error (a port-unreachable message) is reported here just as
+// the call after the wait would report it.
+SocketOutcome receiveIfQueued(SocketHandle socket, char *buffer, std::size_t capacity,
+                              std::size_t &received, std::uint32_t &senderAddress,
+                              std::uint16_t &senderPortNetworkOrder, bool &done) {
+    sockaddr_in sender{};
+    const ssize_t result = receiveWith(socket, buffer, capacity, MSG_DONTWAIT, sender);
+    done = result >= 0;
+    if (result < 0)
+        return wouldWait() ? SocketOutcome::done : SocketOutcome::failed;
+    received = static_cast<std::size_t>(result);
+    senderAddress = sender.sin_addr.s_addr;
+    senderPortNetworkOrder = sender.sin_port;
+    return SocketOutcome::done;
+}
+
+SocketOutcome sendIfRoom(SocketHandle socket, const char *bytes, std::size_t length,
+                         std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent,
+                         bool &done) {
+    const ssize_t result = sendWith(socket, bytes, length, address, portNetworkOrder, MSG_DONTWAIT);
+    done = result >= 0;
+    if (result < 0)
+        return wouldWait() ? SocketOutcome::done : SocketOutcome::failed;
     sent = static_cast<std::size_t>(result);
     return SocketOutcome::done;
 }

@@ -119,6 +119,20 @@ SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
     return SocketOutcome::done;
 }
 
+// Here a receive waits in select and a send waits until writable before
+// the call, as always: nothing is taken or sent without that wait.
+SocketOutcome receiveIfQueued(SocketHandle, char *, std::size_t, std::size_t &, std::uint32_t &,
+                              std::uint16_t &, bool &done) {
+    done = false;
+    return SocketOutcome::done;
+}
+
+SocketOutcome sendIfRoom(SocketHandle, const char *, std::size_t, std::uint32_t, std::uint16_t,
+                         std::size_t &, bool &done) {
+    done = false;
+    return SocketOutcome::done;
+}
+
 std::uint32_t lookUpHostAddress(const char *name, std::int32_t index) {
     // The empty name is the local host; resolve it through its own name so
     // that no resolver's reading of "" matters.

@@ -181,6 +181,27 @@ SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
     return SocketOutcome::done;
 }
 
+// Nothing arrives while the module waits, so a datagram is either queued
+// now or never; a send always finds room.
+SocketOutcome receiveIfQueued(SocketHandle socket, char *buffer, std::size_t capacity,
+                              std::size_t &received, std::uint32_t &senderAddress,
+                              std::uint16_t &senderPortNetworkOrder, bool &done) {
+    const auto *receiving = testing::socketOf(socket);
+    if (receiving == nullptr)
+        return SocketOutcome::failed;
+    done = !receiving->queue.empty();
+    if (!done)
+        return SocketOutcome::done;
+    return receiveFrom(socket, buffer, capacity, received, senderAddress, senderPortNetworkOrder);
+}
+
+SocketOutcome sendIfRoom(SocketHandle socket, const char *bytes, std::size_t length,
+                         std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent,
+                         bool &done) {
+    done = true;
+    return sendTo(socket, bytes, length, address, portNetworkOrder, sent);
+}
+
 std::uint32_t lookUpHostAddress(const char *name, std::int32_t index) {
     // Names are never resolved here; the local machine has one address.
     return name[0] == '\0' && index == 1 ? memoryNetwork().localAddress : 0;
