@@ -26,12 +26,10 @@
 #include "parlino.h"
 #include "chat/text_fields.h"
 #include "property.h"
+#include "support/careless_fpu.h"
 
-#include <cfenv>
 #include <cstdint>
 #include <cstring>
-#include <fpu_control.h>
-#include <xmmintrin.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,23 +49,9 @@ constexpr std::uint16_t peerPort = 4000;
 
 // Only the module's own work runs with the host's FPU state, not libFuzzer's.
 std::int32_t execAsCarelessHost(std::int32_t action, const char *const *reference) {
-    fpu_control_t standard;
-    _FPU_GETCW(standard);
-    std::feclearexcept(FE_ALL_EXCEPT);
-    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    fpu_control_t careless;
-    _FPU_GETCW(careless);
-    careless = (careless & ~_FPU_EXTENDED) | _FPU_DOUBLE;
-    _FPU_SETCW(careless);
-    const unsigned int mxcsr = _mm_getcsr();
-    const std::int32_t result = nbExecAction(action, reference);
-    fpu_control_t after;
-    _FPU_GETCW(after);
-    const unsigned int mxcsrAfter = _mm_getcsr();
-    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
-    fedisableexcept(FE_ALL_EXCEPT);
-    _FPU_SETCW(standard);
-    PROPERTY(after == careless && mxcsrAfter == mxcsr && raised == 0);
+    std::int32_t result = 0;
+    const auto run = parlino::testing::runAsCarelessHost([&] { result = nbExecAction(action, reference); });
+    PROPERTY(run.after == run.before);
     return result;
 }
 

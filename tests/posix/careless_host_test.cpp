@@ -5,19 +5,17 @@
 #include "cases/careless_host_cases.h"
 #include "chat/number_text.h"
 #include "fakes/recording_host.h"
+#include "support/careless_fpu.h"
 #include "parlino.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <cfenv>
-#include <fpu_control.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <xmmintrin.h>
 
 #include <optional>
 #include <string>
@@ -28,37 +26,13 @@ namespace {
 
 constexpr int myIp = 1, openPort = 2, sendText = 3, closePort = 5;
 
-struct FpuState {
-    fpu_control_t control;
-    unsigned int mxcsr;
-    int raised;
-    bool operator==(const FpuState &) const = default;
-};
-
-FpuState fpuState() {
-    fpu_control_t control;
-    _FPU_GETCW(control);
-    return {control, _mm_getcsr(), std::fetestexcept(FE_ALL_EXCEPT)};
-}
-
 // Runs `call` as the careless host does and checks that the module left the
 // FPU as it found it; an exception it raised would end the test with SIGFPE.
 template <typename Call> void asCarelessHost(Call call) {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    fpu_control_t control;
-    _FPU_GETCW(control);
-    control = (control & ~_FPU_EXTENDED) | _FPU_DOUBLE;
-    _FPU_SETCW(control);
-    const FpuState before = fpuState();
-    call();
-    const FpuState after = fpuState();
-    fedisableexcept(FE_ALL_EXCEPT);
-    fpu_control_t standard = _FPU_DEFAULT;
-    _FPU_SETCW(standard);
-    EXPECT_EQ(after.control, before.control);
-    EXPECT_EQ(after.mxcsr, before.mxcsr);
-    EXPECT_EQ(after.raised, 0);
+    const auto run = testing::runAsCarelessHost(call);
+    EXPECT_EQ(run.after.control, run.before.control);
+    EXPECT_EQ(run.after.mxcsr, run.before.mxcsr);
+    EXPECT_EQ(run.after.raised, 0);
 }
 
 void run(int action, const std::string &parameter) {
