@@ -117,54 +117,65 @@ SocketOutcome waitWritable(SocketHandle socket) {
 
 namespace {
 
-// recvfrom and sendto, going on after an interruption. `flags` adds
-// MSG_DONTWAIT for the calls that must not wait.
+// recvfrom and sendto, going on after an interruption, with what they took
+// or sent written out on success. `flags` adds MSG_DONTWAIT for the calls
+// that must not wait.
 ssize_t receiveWith(SocketHandle socket, char *buffer, std::size_t capacity, int flags,
-                    sockaddr_in &sender) {
+                    std::size_t &received, std::uint32_t &senderAddress,
+                    std::uint16_t &senderPortNetworkOrder) {
+    sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
     ssize_t result;
     do {
         result = ::recvfrom(descriptorOf(socket), buffer, capacity, flags,
                             reinterpret_cast<sockaddr *>(&sender), &senderLength);
     } while (result < 0 && errno == EINTR);
+    if (result >= 0) {
+        received = static_cast<std::size_t>(result);
+        senderAddress = sender.sin_addr.s_addr;
+        senderPortNetworkOrder = sender.sin_port;
+    }
     return result;
 }
 
 ssize_t sendWith(SocketHandle socket, const char *bytes, std::size_t length, std::uint32_t address,
-                 std::uint16_t portNetworkOrder, int flags) {
+                 std::uint16_t portNetworkOrder, int flags, std::size_t &sent) {
     const auto destination = ipv4Address(address, portNetworkOrder);
     ssize_t result;
     do {
         result = ::sendto(descriptorOf(socket), bytes, length, MSG_NOSIGNAL | flags,
                           reinterpret_cast<const sockaddr *>(&destination), sizeof destination);
     } while (result < 0 && errno == EINTR);
+    if (result >= 0)
+        sent = static_cast<std::size_t>(result);
     return result;
 }
 
-bool wouldWait() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+// The outcome of a call made without waiting: `done` tells whether it took
+// or sent the datagram; a socket that was not ready is no failure.
+SocketOutcome withoutWaiting(ssize_t result, bool &done) {
+    done = result >= 0;
+    if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        return SocketOutcome::failed;
+    return SocketOutcome::done;
+}
 
 } // namespace
 
 SocketOutcome receiveFrom(SocketHandle socket, char *buffer, std::size_t capacity,
                           std::size_t &received, std::uint32_t &senderAddress,
                           std::uint16_t &senderPortNetworkOrder) {
-    sockaddr_in sender{};
-    const ssize_t result = receiveWith(socket, buffer, capacity, 0, sender);
-    if (result < 0)
-        return SocketOutcome::failed;
-    received = static_cast<std::size_t>(result);
-    senderAddress = sender.sin_addr.s_addr;
-    senderPortNetworkOrder = sender.sin_port;
-    return SocketOutcome::done;
+    return receiveWith(socket, buffer, capacity, 0, received, senderAddress,
+                       senderPortNetworkOrder) < 0
+               ? SocketOutcome::failed
+               : SocketOutcome::done;
 }
 
 SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
                      std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent) {
-    const ssize_t result = sendWith(socket, bytes, length, address, portNetworkOrder, 0);
-    if (result < 0)
-        return SocketOutcome::failed;
-    sent = static_cast<std::size_t>(result);
-    return SocketOutcome::done;
+    return sendWith(socket, bytes, length, address, portNetworkOrder, 0, sent) < 0
+               ? SocketOutcome::failed
+               : SocketOutcome::done;
 }
 
 // One system call where a wait and a call made two: a datagram is usually
@@ -174,26 +185,16 @@ SocketOutcome sendTo(SocketHandle socket, const char *bytes, std::size_t length,
 SocketOutcome receiveIfQueued(SocketHandle socket, char *buffer, std::size_t capacity,
                               std::size_t &received, std::uint32_t &senderAddress,
                               std::uint16_t &senderPortNetworkOrder, bool &done) {
-    sockaddr_in sender{};
-    const ssize_t result = receiveWith(socket, buffer, capacity, MSG_DONTWAIT, sender);
-    done = result >= 0;
-    if (result < 0)
-        return wouldWait() ? SocketOutcome::done : SocketOutcome::failed;
-    received = static_cast<std::size_t>(result);
-    senderAddress = sender.sin_addr.s_addr;
-    senderPortNetworkOrder = sender.sin_port;
-    return SocketOutcome::done;
+    return withoutWaiting(receiveWith(socket, buffer, capacity, MSG_DONTWAIT, received,
+                                      senderAddress, senderPortNetworkOrder),
+                          done);
 }
 
 SocketOutcome sendIfRoom(SocketHandle socket, const char *bytes, std::size_t length,
                          std::uint32_t address, std::uint16_t portNetworkOrder, std::size_t &sent,
                          bool &done) {
-    const ssize_t result = sendWith(socket, bytes, length, address, portNetworkOrder, MSG_DONTWAIT);
-    done = result >= 0;
-    if (result < 0)
-        return wouldWait() ? SocketOutcome::done : SocketOutcome::failed;
-    sent = static_cast<std::size_t>(result);
-    return SocketOutcome::done;
+    return withoutWaiting(
+        sendWith(socket, bytes, length, address, portNetworkOrder, MSG_DONTWAIT, sent), done);
 }
 
 namespace {
