@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Every libFuzzer target in turn over its seed corpus and the regression
-# inputs kept in fuzz/corpus/<target>, sharing PARLINO_FUZZ_SECONDS (240 by
+# inputs kept in fuzz/corpus/<target>, sharing PARLINO_FUZZ_SECONDS (180 by
 # default) equally among the targets of fuzz/targets.txt. A crash, a leak or a broken
 # property fails the stage; the input that caused it is left in
 # build/fuzz/findings/ to be added to fuzz/corpus/<target>/ once fixed.
 set -euo pipefail
 mapfile -t targets < <(grep -E '^[a-z_]+$' fuzz/targets.txt)
-seconds=$(( ${PARLINO_FUZZ_SECONDS:-240} / ${#targets[@]} ))
+seconds=$(( ${PARLINO_FUZZ_SECONDS:-180} / ${#targets[@]} ))
 (( seconds > 0 )) || seconds=1
 cmake --preset fuzz
 cmake --build --preset fuzz -j "${PARLINO_JOBS:-2}"
