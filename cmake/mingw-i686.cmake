@@ -1,5 +1,5 @@
 # Cross-compiles for 32-bit Windows with Debian's mingw-w64 and runs the
-# resulting programs under wine.
+# resulting programs under wine (scripts/windows-run.sh).
 #
 # PARLINO_MINGW_THREADS picks the compiler's thread model: "win32" (default)
 # for the shipped DLL and host, which then need no winpthread at all; "posix"
@@ -16,4 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+# Under wine here, or inside the emulated machine where 32-bit code cannot run.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-run.sh)

@@ -16,6 +16,7 @@ fail() {
     [[ ! -s "${log:-}" ]] || { echo "--- host output:" >&2; cat "$log" >&2; }
     exit 1
 }
+windows_run=$(cd "$(dirname "$0")/../.." && pwd)/scripts/windows-run.sh
 for tool in Xvfb xdotool xwd convert wine; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
 done
@@ -41,11 +42,12 @@ export DISPLAY=":$display_number"
 xdotool getmouselocation >/dev/null 2>&1 || fail "no display server answers on $DISPLAY"
 echo "Xvfb on $DISPLAY"
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine keeps the display, in the prefix given.
+export WINEPREFIX=$prefix PARLINO_KEEP_DISPLAY=1
 # There is no window manager: wine draws the title bar itself, as a desktop would.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+"$windows_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
     fail "cannot configure wine's X11 driver in $prefix"
-wine "$host" "$dll" $port >"$log" 2>"$work/wine.log" &
+"$windows_run" "$host" "$dll" $port >"$log" 2>"$work/wine.log" &
 host_pid=$!
 
 window=''
