@@ -6,6 +6,9 @@
 #                                linux preset's configure looks for
 #   bash scripts/setup.sh        everything: the demo's packages and every
 #                                build, test and picture tool
+#   bash scripts/setup.sh emulator  what builds and runs the emulated machine
+#                                for the Windows checks on a machine that does
+#                                not execute 32-bit code
 set -euo pipefail
 
 # Configuring the linux preset finds GoogleTest (it builds the tests too)
@@ -23,16 +26,21 @@ test_packages=(
     xvfb xdotool x11-apps imagemagick xterm fonts-dejavu-core
 )
 
+# The emulated machine: Debian's own system emulator and the tool that
+# builds the guest's Debian from the same mirror.
+emulator_packages=(qemu-system-x86 debootstrap e2fsprogs binutils)
+
 packages=("${demo_packages[@]}")
 needs_i386=0
 case ${1:-all} in
 demo) ;;
+emulator) packages=("${emulator_packages[@]}") ;;
 all)
     packages+=("${test_packages[@]}")
     needs_i386=1 # wine32
     ;;
 *)
-    echo "usage: $0 [demo|all]" >&2
+    echo "usage: $0 [demo|all|emulator]" >&2
     exit 2
     ;;
 esac

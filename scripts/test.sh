@@ -14,4 +14,5 @@ for stage in "${stages[@]}"; do
     bash "$stage"
 done
 echo "==== all stages passed"
+[[ ! -s build/windows-route.txt ]] || cat build/windows-route.txt
 echo "stages: ${#stages[@]} passed, 0 failed"

@@ -1,9 +1,51 @@
 #!/usr/bin/env bash
-# The 32-bit Windows DLL (its tables and the host under wine), then the
-# GoogleTest suites built for Windows and run under wine.
+# The 32-bit Windows DLL (its tables, the host under wine, its message box on
+# a virtual screen), then the GoogleTest suites built for Windows and run
+# under wine. Where this machine executes 32-bit code, they run here; where it
+# cannot, both presets' checks run inside the emulated x86-64 machine
+# (scripts/windows/), booted once for the stage. PARLINO_WINDOWS=native or
+# emulated forces a route. What ran is noted in build/windows-route.txt,
+# which scripts/test.sh prints at the end.
 set -euo pipefail
-for preset in windows windows-tests; do
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+rm -f build/windows-route.txt
+forced=${PARLINO_WINDOWS:+ (chosen by PARLINO_WINDOWS)}
+route=$(bash scripts/windows/route.sh)
+export PARLINO_WINDOWS=$route
+case $route in
+native) how="under wine on this machine, which executes 32-bit x86 code" ;;
+emulated) how="inside an emulated x86-64 machine with 32-bit wine (qemu), since this machine does not execute 32-bit x86 code" ;;
+esac
+mkdir -p build
+how+=$forced
+echo "Windows checks: $how"
+presets=(windows windows-tests)
+for preset in "${presets[@]}"; do
     cmake --preset "$preset"
     cmake --build --preset "$preset" -j "${PARLINO_JOBS:-2}"
-    ctest --preset "$preset"
 done
+
+started=$SECONDS
+if [[ $route == native ]]; then
+    for preset in "${presets[@]}"; do
+        ctest --preset "$preset"
+    done
+    echo "Windows checks ran $how: passed in $((SECONDS - started)) s" >build/windows-route.txt
+    exit 0
+fi
+
+bash scripts/setup.sh emulator
+machine=$(bash scripts/windows/guest-build.sh)
+built=$((SECONDS - started))
+# One boot for both presets: every test, with the socat, tmux and Xvfb it
+# drives, runs beside wine inside the machine. Each build's wine prefixes are
+# fresh copies of the one made when the machine was built.
+started=$SECONDS
+PARLINO_GUEST_MACHINE=$machine bash scripts/windows/guest-run.sh \
+    --timeout "${PARLINO_GUEST_STAGE_TIMEOUT:-3000}" \
+    --prefix "$root/build/windows/wineprefix" --prefix "$root/build/windows/wineprefix-host" \
+    --prefix "$root/build/windows-tests/wineprefix" \
+    -- bash -c 'for preset in "$@"; do ctest --preset "$preset" || exit; done' checks "${presets[@]}"
+echo "Windows checks ran $how: passed in $((SECONDS - started)) s in the machine," \
+    "$built s to build or find it (cache: $machine)" >build/windows-route.txt
