@@ -41,7 +41,8 @@ struct Step {
     int action = 0;
     std::string text{}, name{};
     std::vector<std::string> events{};
-    int atLeastMs = 0, withinMs = 0; // exec: how long the action may take
+    // exec: how long the action may take; withinMs -1: without the receive's wait
+    int atLeastMs = 0, withinMs = 0;
 };
 
 // Desktop events and variable values as both worlds write them.
