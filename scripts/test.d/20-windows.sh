@@ -10,15 +10,21 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 rm -f build/windows-route.txt
-forced=${PARLINO_WINDOWS:+ (chosen by PARLINO_WINDOWS)}
+forced=${PARLINO_WINDOWS:-}
 route=$(bash scripts/windows/route.sh)
 export PARLINO_WINDOWS=$route
 case $route in
-native) how="under wine on this machine, which executes 32-bit x86 code" ;;
-emulated) how="inside an emulated x86-64 machine with 32-bit wine (qemu), since this machine does not execute 32-bit x86 code" ;;
+native) how="under wine on this machine" ;;
+emulated) how="inside an emulated x86-64 machine (qemu, ${PARLINO_GUEST_ACCEL:-tcg}) with 32-bit wine" ;;
 esac
+if [[ -n $forced ]]; then
+    how+=" (chosen by PARLINO_WINDOWS=$forced)"
+elif [[ $route == native ]]; then
+    how+=", which executes 32-bit x86 code"
+else
+    how+=", since this machine does not execute 32-bit x86 code"
+fi
 mkdir -p build
-how+=$forced
 echo "Windows checks: $how"
 presets=(windows windows-tests)
 for preset in "${presets[@]}"; do
