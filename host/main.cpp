@@ -348,6 +348,29 @@ int run(int argc, char **argv) {
         app.parse(argc, argv);
     } catch (const CLI::Success &success) {
         return app.exit(success);
+    } catch (const CLI::RequiredError &error) {
+        // A word parlino does not know displaced the option that is missing
+        // (-p for --port, a port given without --port): that word is what
+        // to name.
+        for (const auto *command : {&app, info, runCommand, chatCommand})
+            if (auto words = command->remaining(); !words.empty()) {
+                // The error lists its words from the last one back.
+                std::reverse(words.begin(), words.end());
+                app.exit(CLI::ExtrasError(words));
+                return exit_code::usage;
+            }
+        app.exit(error);
+        return exit_code::usage;
+    } catch (const CLI::ArgumentMismatch &error) {
+        for (const auto *command : {info, runCommand, chatCommand})
+            for (const auto *option : command->get_options())
+                if (option->get_items_expected_max() == 1 && option->count() > 1) {
+                    std::cerr << "parlino: " << option->get_name() << " is given " << option->count()
+                              << " times; give it once\nRun with --help for more information.\n";
+                    return exit_code::usage;
+                }
+        app.exit(error);
+        return exit_code::usage;
     } catch (const CLI::ParseError &error) {
         app.exit(error);
         return exit_code::usage;

@@ -40,6 +40,11 @@ expect 2 "unknown character set" chat --port 5000 --peer 127.0.0.1:5001 --charse
 expect 2 "--port" chat --port 0 --peer 127.0.0.1:5000
 expect 2 "--port" chat --port 65536 --peer 127.0.0.1:5000
 expect 2 "--peer" chat --port 5000
+# What a person got wrong is named, not the required option it displaced.
+expect 2 "not expected: -p 40003" chat -p 40003 --peer 127.0.0.1:40002
+expect 2 "not expected: --prot 40003" chat --prot 40003
+expect 2 "not expected: 40003 127.0.0.1:40002" chat 40003 127.0.0.1:40002
+expect 2 "--peer is given 2 times; give it once" chat --port 5000 --peer 127.0.0.1:1 --peer 127.0.0.1:2
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
 expect 2 "FILE" run
