@@ -60,6 +60,17 @@ void appendCodePointText(std::string &shown, std::uint32_t codePoint) {
 
 } // namespace
 
+bool isUtf8(std::string_view text) {
+    while (!text.empty()) {
+        std::uint32_t codePoint = 0;
+        const auto length = readUtf8(text, codePoint);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
 std::string undecodedByteText(unsigned char byte) {
     return {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
 }

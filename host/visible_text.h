@@ -17,6 +17,9 @@ namespace parlino::host {
 // as \x9B. Tab is kept.
 std::string visibleText(std::string_view text);
 
+// Whether all of `text` is well-formed UTF-8.
+bool isUtf8(std::string_view text);
+
 // The notation of one byte that does not decode: \x9B.
 std::string undecodedByteText(unsigned char byte);
 
