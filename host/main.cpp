@@ -174,7 +174,8 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
 
 // ---- chat ----
 
-int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset) {
+int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset,
+         const std::string &charsetName) {
     if (!isDottedIpv4(peer.address)) {
         std::string error;
         const auto address = system::resolveIpv4(peer.address, error);
@@ -188,7 +189,7 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
     const auto host = loadModule(modulePath);
     if (!host)
         return exit_code::moduleUnusable;
-    switch (runChat(*host, {port, peer, &charset}, std::cin, std::cout, std::cerr)) {
+    switch (runChat(*host, {port, peer, &charset, charsetName}, std::cin, std::cout, std::cerr)) {
     case ChatEnd::quit:
     case ChatEnd::endOfInput:
         return exit_code::success;
@@ -386,7 +387,7 @@ int run(int argc, char **argv) {
         return showInfo(modulePath);
     if (runCommand->parsed())
         return runFile(modulePath, publicationPath, settings, checkOnly, *charset);
-    return chat(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset);
+    return chat(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset, charsetName);
 }
 
 } // namespace

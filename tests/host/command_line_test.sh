@@ -47,6 +47,22 @@ expect 2 "not expected: 40003 127.0.0.1:40002" chat 40003 127.0.0.1:40002
 expect 2 "--peer is given 2 times; give it once" chat --port 5000 --peer 127.0.0.1:1 --peer 127.0.0.1:2
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
+# A port another program holds, the peer's port given as one's own, a
+# line longer than a datagram: after the module's message, or alone, a
+# line of parlino's says what happened and what to do.
+mapfile -t ports < <("$free_udp_ports" 2)
+socat -u "UDP-RECV:${ports[0]}" /dev/null &
+started_pids+=($!)
+sleep 0.3
+expect 5 "port ${ports[0]} is in use by another program; choose another with --port" \
+    chat --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}"
+grep -A1 -F "Device I/O error on ${ports[0]}" "$work/last.err" | grep -qF "in use" ||
+    fail "the line about the port in use does not follow the module's message"
+expect 0 "is this chat's own port" chat --port "${ports[1]}" --peer "127.0.0.1:${ports[1]}"
+head -c 65508 /dev/zero | tr '\0' a | "$parlino" chat --port "${ports[1]}" --peer "127.0.0.1:${ports[0]}" \
+    >/dev/null 2>"$work/last.err" || fail "a chat with a line too long for a datagram failed"
+grep -A1 -F "Error: 57." "$work/last.err" | grep -qF "65508 bytes long, more than one datagram carries" ||
+    fail "the line too long for a datagram was not explained after the module's message"
 expect 2 "FILE" run
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set novalue
