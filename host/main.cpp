@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -77,14 +78,21 @@ bool readWholeFile(const std::string &path, std::string &text) {
         std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(errno) << '\n';
         return false;
     }
+    // Room for the whole file at once, so that a long one is not held in a
+    // buffer of up to twice its size.
+    std::error_code notRegular;
+    if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular)
+        text.reserve(static_cast<std::size_t>(size));
     char buffer[4096];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
+    // Such as "Is a directory": a folder opens on Linux, but cannot be read.
+    const int reason = errno;
     std::fclose(file);
     if (failed)
-        std::cerr << "parlino: cannot read the publication " << path << '\n';
+        std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(reason) << '\n';
     return !failed;
 }
 
@@ -125,7 +133,7 @@ class ModuleEnvironment : public PublicationEnvironment {
     ModuleEnvironment(PluginHost &host, Charset &charset) : host_(host), charset_(charset) {}
     void runAction(std::int32_t number, const std::string &parameter) override { host_.execute(number, parameter); }
     void pause(std::uint32_t milliseconds) override { system::sleepMilliseconds(milliseconds); }
-    std::string decodedForPrint(const std::string &text) override { return charset_.toUtf8(text); }
+    std::string decodedForPrint(std::string_view text) override { return charset_.toUtf8(text); }
 
   private:
     PluginHost &host_;
@@ -141,9 +149,15 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     if (!host)
         return exit_code::moduleUnusable;
     std::vector<PublicationError> errors;
-    const auto publication = parsePublication(text, host->actions(), errors);
-    for (const auto &error : errors)
-        std::cerr << path << ":" << error.line << ": " << visibleText(error.message) << '\n';
+    const auto publication = parsePublication(std::move(text), host->actions(), errors);
+    // A file that is no publication at all (a program, a picture) would
+    // fill the screen many times over.
+    constexpr std::size_t mostFaultsShown = 10;
+    for (std::size_t i = 0; i < errors.size() && i < mostFaultsShown; ++i)
+        std::cerr << path << ":" << errors[i].line << ": " << visibleText(errors[i].message) << '\n';
+    if (errors.size() > mostFaultsShown)
+        std::cerr << "parlino: " << errors.size() - mostFaultsShown << " more faults in " << path
+                  << " not shown\n";
     if (!errors.empty()) {
         std::cerr << "parlino: " << path << " was not run\n";
         return exit_code::publicationInvalid;

@@ -87,6 +87,19 @@ expect 0 "saved by Notepad" run "$work/bom.pub"
 for check in --check ""; do
     expect 4 "deep.pub:101: blocks nest more than 100 levels deep" run $check "$work/deep.pub"
 done
+# What is no publication: a screenful of its faults and their count, the
+# system's reason for a folder.
+expect 4 "more faults in $(dirname "$parlino")/Parlino.so not shown" run "$(dirname "$parlino")/Parlino.so"
+(($(wc -l <"$work/last.err") <= 12)) || fail "the module's own file gave $(wc -l <"$work/last.err") lines"
+expect 4 "cannot read the publication $work: Is a directory" run "$work"
+# A value that doubles on each line stops with its line, well within 64 MB
+# (a sanitizer's own reservations are larger: there, the stop only).
+{ echo 'set a = x'; for ((i = 0; i < 40; i++)); do echo 'set a = [a][a]'; done; } >"$work/double.pub"
+ldd "$parlino" | grep -q 'libasan\|libtsan' || ulimit_kb=65536
+(
+    [[ -z ${ulimit_kb:-} ]] || ulimit -v "$ulimit_kb"
+    expect 1 "double.pub:22: the value of a would be more than 1048576 bytes" run "$work/double.pub"
+) || exit 1
 for example in "$examples"/*.pub; do
     expect 0 "${example##*/}: ok" run --check "$example"
     # Run without its ports, it stops at once and names them.
