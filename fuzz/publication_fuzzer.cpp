@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view text(reinterpret_cast<const char *>(data), size);
     const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
     std::vector<PublicationError> errors;
-    const auto publication = parsePublication(text, chatActions, errors);
+    const auto publication = parsePublication(std::string(text), chatActions, errors);
     int previous = 1;
     for (const auto &error : errors) {
         PROPERTY(error.line >= previous && error.line <= lines && !error.message.empty());

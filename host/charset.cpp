@@ -1,6 +1,7 @@
 #include "host/charset.h"
 
 #include "host/system.h"
+#include "host/visible_text.h"
 
 #include <algorithm>
 
@@ -9,7 +10,10 @@ namespace {
 
 class Utf8Charset : public Charset {
   public:
-    std::string toUtf8(std::string_view wire) override { return std::string(wire); }
+    std::string toUtf8(std::string_view wire, bool &undecodable) override {
+        undecodable = !isUtf8(wire);
+        return std::string(wire);
+    }
     std::string fromUtf8(std::string_view utf8) override { return std::string(utf8); }
 };
 

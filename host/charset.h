@@ -14,8 +14,13 @@ class Charset {
     virtual ~Charset() = default;
     // Wire text as UTF-8. A byte that does not decode becomes visible as
     // \x81 (see visibleText); nothing is dropped. UTF-8 passes unchanged,
-    // so that visibleText judges it.
-    virtual std::string toUtf8(std::string_view wire) = 0;
+    // so that visibleText judges it. `undecodable` tells whether some byte
+    // was not valid in the set (for UTF-8: whether the text is not UTF-8).
+    virtual std::string toUtf8(std::string_view wire, bool &undecodable) = 0;
+    std::string toUtf8(std::string_view wire) {
+        bool undecodable = false;
+        return toUtf8(wire, undecodable);
+    }
     // UTF-8 as wire text; a character that the set lacks becomes "?".
     virtual std::string fromUtf8(std::string_view utf8) = 0;
 };

@@ -5,6 +5,7 @@
 #include "host/system.h"
 #include "host/visible_text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -12,7 +13,13 @@
 namespace parlino::host {
 namespace {
 
-constexpr std::uint32_t watchInterval = 50; // ms between looks at the end conditions
+constexpr std::uint32_t watchInterval = 50; // ms the keyboard thread waits for a key between looks
+// ms between the main thread's looks at the end conditions: short, so that
+// Ctrl-C ends the chat at once.
+constexpr std::uint32_t endCheckInterval = 5;
+// The most a UDP datagram over IPv4 carries: 65,535 bytes less the IP and
+// UDP headers.
+constexpr std::size_t largestDatagram = 65507;
 
 struct ChatActions {
     std::int32_t myIp = 0, openPort = 0, sendText = 0, receiveText = 0, closePort = 0;
@@ -59,6 +66,8 @@ struct ChatSession {
     std::atomic<bool> receiveFailed{false};
     std::atomic<bool> keyboardDone{false};
     std::atomic<bool> stopEditing{false};
+    std::string charsetName;
+    bool charsetHintGiven = false; // receiver thread only
 
     ChatSession(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c) : host(h), out(o), err(e), charset(c) {}
 
@@ -86,9 +95,18 @@ struct ChatSession {
         if (line.find('|') != std::string::npos)
             warn("parlino: a chat line ends at \"|\": the text after it is not sent");
         const auto wire = charset.fromUtf8(line);
-        system::ScopedLock lock(sendLock);
-        if (!portClosed)
+        // What the module sends: the text up to the field separator.
+        const auto sentBytes = std::min(wire.find('|'), wire.size());
+        {
+            system::ScopedLock lock(sendLock);
+            if (portClosed)
+                return;
             host.execute(actions.sendText, sendPrefix + wire);
+        }
+        // After the module's own message, which names only an error number.
+        if (sentBytes > largestDatagram)
+            warn("parlino: that line was not sent: it is " + std::to_string(sentBytes) +
+                 " bytes long, more than one datagram carries (65,507 bytes); send it as shorter lines");
     }
 
     void receiveUntilStopped() {
@@ -96,8 +114,17 @@ struct ChatSession {
             while (receiving.load()) {
                 host.execute(actions.receiveText, {});
                 const auto text = host.variables().get(textVariable);
-                if (!text.empty())
-                    say("[" + system::timeOfDayText() + "] < " + visibleText(charset.toUtf8(text)));
+                if (text.empty())
+                    continue;
+                bool undecodable = false;
+                const auto shown = visibleText(charset.toUtf8(text, undecodable));
+                say("[" + system::timeOfDayText() + "] < " + shown);
+                if (undecodable && !charsetHintGiven) {
+                    charsetHintGiven = true;
+                    warn("parlino: that line holds bytes that are not valid " + charsetName +
+                         " (shown as \\xE9 and the like): the other side may use another character set, which "
+                         "--charset sets, such as --charset " + (charsetName == "UTF-8" ? "cp1252" : "UTF-8"));
+                }
             }
         } catch (...) {
             // Out of memory for a line: end the chat rather than go on deaf.
@@ -105,8 +132,11 @@ struct ChatSession {
         }
     }
 
-    // A typed line: false when it was /quit.
+    // A typed line: false when it was /quit, or when Ctrl-C came first:
+    // the line it abandoned is never sent.
     bool typed(const std::string &line) {
+        if (system::interruptRequested())
+            return false;
         if (line == "/quit" || line == "/quit\r") {
             quitTyped.store(true);
             return false;
@@ -125,6 +155,11 @@ struct ChatSession {
                         return;
                     }
                     const auto read = editor->readLine(line, static_cast<int>(watchInterval));
+                    // Ctrl-C, read as a key: nothing typed after it is read.
+                    if (system::interruptRequested()) {
+                        keyboardDone.store(true);
+                        return;
+                    }
                     if (read == LineEditor::Read::endOfInput)
                         break;
                     if (read == LineEditor::Read::line && !typed(line)) {
@@ -163,6 +198,7 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     if (options.charset == nullptr)
         utf8 = openCharset("UTF-8", error);
     auto chat = std::make_shared<ChatSession>(host, out, err, options.charset != nullptr ? *options.charset : *utf8);
+    chat->charsetName = options.charset != nullptr ? options.charsetName : "UTF-8";
     if (!findChatActions(host, chat->actions, err))
         return ChatEnd::actionMissing;
     const auto port = std::to_string(options.port);
@@ -172,14 +208,29 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
               std::to_string(options.peer.port) +
               (options.peer.name.empty() ? "" : " (" + options.peer.name + ")"));
     host.execute(chat->actions.myIp, {});
-    chat->say("my address: " + host.variables().get(myIpVariable));
+    const auto myAddress = host.variables().get(myIpVariable);
+    chat->say("my address: " + myAddress);
     // Cleared first, so that an earlier status cannot pass for this open's.
     host.variables().set(openStatusVariable, {});
     host.execute(chat->actions.openPort, port);
     const auto status = host.variables().get(openStatusVariable);
     chat->say("open port " + port + ": " + (status.empty() ? "no status" : status));
-    if (status != "Ok")
+    if (status != "Ok") {
+        // The module's message gives an error number; what it means here,
+        // and what to do, is told after it.
+        bool inUse = false;
+        const auto problem = system::udpPortProblem(options.port, inUse);
+        if (inUse)
+            err << "parlino: port " << port << " is in use by another program; choose another with --port\n";
+        else if (!problem.empty())
+            err << "parlino: port " << port << " cannot be opened: " << problem << "; choose another with --port\n";
         return ChatEnd::portNotOpened;
+    }
+    if (options.peer.port == options.port &&
+        (options.peer.address.rfind("127.", 0) == 0 || options.peer.address == "0.0.0.0" ||
+         options.peer.address == myAddress))
+        chat->warn("parlino: --peer " + options.peer.address + ":" + std::to_string(options.peer.port) +
+                   " is this chat's own port: every line goes to yourself; give the other side's port");
     chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
 
     system::catchInterrupt();
@@ -212,10 +263,13 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
             end = ChatEnd::failed;
             break;
         }
-        system::sleepMilliseconds(watchInterval);
+        system::sleepMilliseconds(endCheckInterval);
     }
 
     chat->receiving.store(false);
+    // A receive waits up to about a second; a datagram of our own ends the
+    // wait, so that leaving, Ctrl-C above all, is at once.
+    system::sendEmptyDatagramToLocalPort(options.port);
     receiver.join();
     chat->closePort();
     chat->stopEditing.store(true);

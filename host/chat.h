@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string>
 
 namespace parlino::host {
 
@@ -19,6 +20,7 @@ struct ChatOptions {
     std::uint16_t port = 0;
     PeerAddress peer;
     Charset *charset = nullptr; // of the text on the wire; null is UTF-8
+    std::string charsetName = "UTF-8";
 };
 
 enum class ChatEnd { quit, endOfInput, interrupted, portNotOpened, actionMissing, failed };

@@ -26,33 +26,52 @@ bool isVariableName(std::string_view text) {
 }
 
 std::string substituteVariables(std::string_view text, const HostVariables &variables) {
-    std::string result;
-    result.reserve(text.size());
+    std::string filled;
+    substituteVariables(text, variables, std::string::npos, filled);
+    return filled;
+}
+
+bool substituteVariables(std::string_view text, const HostVariables &variables, std::size_t longest,
+                         std::string &filled) {
+    filled.clear();
+    filled.reserve(std::min(text.size(), longest));
+    // The next "]" at or after `at`: looked for once per "]", so that a
+    // long line of "[" without one is read in one pass.
+    std::size_t close = 0;
     std::size_t at = 0;
     while (at < text.size()) {
-        const char c = text[at];
-        if (c != '[') {
-            result += c;
-            ++at;
-            continue;
-        }
+        const auto open = text.find('[', at);
+        const auto plain = text.substr(at, open == std::string_view::npos ? std::string_view::npos : open - at);
+        if (plain.size() > longest - filled.size())
+            return false;
+        filled += plain;
+        if (open == std::string_view::npos)
+            break;
+        at = open;
+        std::string_view piece = "[";
+        std::size_t after = at + 1;
         if (at + 1 < text.size() && text[at + 1] == '[') {
-            result += '[';
-            at += 2;
-            continue;
+            after = at + 2;
+        } else {
+            if (close != std::string_view::npos && close <= at)
+                close = text.find(']', at + 1);
+            const auto name =
+                close == std::string_view::npos ? std::string_view() : text.substr(at + 1, close - at - 1);
+            if (isVariableName(name)) {
+                const auto value = variables.get(name);
+                if (value.size() > longest - filled.size())
+                    return false;
+                filled += value;
+                at = close + 1;
+                continue;
+            }
         }
-        const auto close = text.find(']', at + 1);
-        const auto name =
-            close == std::string_view::npos ? std::string_view() : text.substr(at + 1, close - at - 1);
-        if (!isVariableName(name)) {
-            result += c;
-            ++at;
-            continue;
-        }
-        result += variables.get(name);
-        at = close + 1;
+        if (filled.size() == longest)
+            return false;
+        filled += piece;
+        at = after;
     }
-    return result;
+    return true;
 }
 
 } // namespace parlino::host

@@ -5,6 +5,7 @@
 
 #include "host/system.h"
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -29,5 +30,9 @@ bool isVariableName(std::string_view text);
 // pass (values are not substituted again). "[[" stands for a literal "[";
 // a "[" that does not open a [name] stays as it is.
 std::string substituteVariables(std::string_view text, const HostVariables &variables);
+// The same into `filled`, stopping as soon as it would grow beyond
+// `longest` bytes: false then, with `filled` cut short.
+bool substituteVariables(std::string_view text, const HostVariables &variables, std::size_t longest,
+                         std::string &filled);
 
 } // namespace parlino::host

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -77,14 +78,21 @@ bool readWholeFile(const std::string &path, std::string &text) {
         std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(errno) << '\n';
         return false;
     }
+    // Room for the whole file at once, so that a long one is not held in a
+    // buffer of up to twice its size.
+    std::error_code notRegular;
+    if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular)
+        text.reserve(static_cast<std::size_t>(size));
     char buffer[4096];
     std::size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
+    // Such as "Is a directory": a folder opens on Linux, but cannot be read.
+    const int reason = errno;
     std::fclose(file);
     if (failed)
-        std::cerr << "parlino: cannot read the publication " << path << '\n';
+        std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(reason) << '\n';
     return !failed;
 }
 
@@ -125,7 +133,7 @@ class ModuleEnvironment : public PublicationEnvironment {
     ModuleEnvironment(PluginHost &host, Charset &charset) : host_(host), charset_(charset) {}
     void runAction(std::int32_t number, const std::string &parameter) override { host_.execute(number, parameter); }
     void pause(std::uint32_t milliseconds) override { system::sleepMilliseconds(milliseconds); }
-    std::string decodedForPrint(const std::string &text) override { return charset_.toUtf8(text); }
+    std::string decodedForPrint(std::string_view text) override { return charset_.toUtf8(text); }
 
   private:
     PluginHost &host_;
@@ -141,9 +149,15 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     if (!host)
         return exit_code::moduleUnusable;
     std::vector<PublicationError> errors;
-    const auto publication = parsePublication(text, host->actions(), errors);
-    for (const auto &error : errors)
-        std::cerr << path << ":" << error.line << ": " << visibleText(error.message) << '\n';
+    const auto publication = parsePublication(std::move(text), host->actions(), errors);
+    // A file that is no publication at all (a program, a picture) would
+    // fill the screen many times over.
+    constexpr std::size_t mostFaultsShown = 10;
+    for (std::size_t i = 0; i < errors.size() && i < mostFaultsShown; ++i)
+        std::cerr << path << ":" << errors[i].line << ": " << visibleText(errors[i].message) << '\n';
+    if (errors.size() > mostFaultsShown)
+        std::cerr << "parlino: " << errors.size() - mostFaultsShown << " more faults in " << path
+                  << " not shown\n";
     if (!errors.empty()) {
         std::cerr << "parlino: " << path << " was not run\n";
         return exit_code::publicationInvalid;
@@ -174,7 +188,8 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
 
 // ---- chat ----
 
-int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset) {
+int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset,
+         const std::string &charsetName) {
     if (!isDottedIpv4(peer.address)) {
         std::string error;
         const auto address = system::resolveIpv4(peer.address, error);
@@ -188,7 +203,7 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
     const auto host = loadModule(modulePath);
     if (!host)
         return exit_code::moduleUnusable;
-    switch (runChat(*host, {port, peer, &charset}, std::cin, std::cout, std::cerr)) {
+    switch (runChat(*host, {port, peer, &charset, charsetName}, std::cin, std::cout, std::cerr)) {
     case ChatEnd::quit:
     case ChatEnd::endOfInput:
         return exit_code::success;
@@ -348,6 +363,29 @@ int run(int argc, char **argv) {
         app.parse(argc, argv);
     } catch (const CLI::Success &success) {
         return app.exit(success);
+    } catch (const CLI::RequiredError &error) {
+        // A word parlino does not know displaced the option that is missing
+        // (-p for --port, a port given without --port): that word is what
+        // to name.
+        for (const auto *command : {&app, info, runCommand, chatCommand})
+            if (auto words = command->remaining(); !words.empty()) {
+                // The error lists its words from the last one back.
+                std::reverse(words.begin(), words.end());
+                app.exit(CLI::ExtrasError(words));
+                return exit_code::usage;
+            }
+        app.exit(error);
+        return exit_code::usage;
+    } catch (const CLI::ArgumentMismatch &error) {
+        for (const auto *command : {info, runCommand, chatCommand})
+            for (const auto *option : command->get_options())
+                if (option->get_items_expected_max() == 1 && option->count() > 1) {
+                    std::cerr << "parlino: " << option->get_name() << " is given " << option->count()
+                              << " times; give it once\nRun with --help for more information.\n";
+                    return exit_code::usage;
+                }
+        app.exit(error);
+        return exit_code::usage;
     } catch (const CLI::ParseError &error) {
         app.exit(error);
         return exit_code::usage;
@@ -363,7 +401,7 @@ int run(int argc, char **argv) {
         return showInfo(modulePath);
     if (runCommand->parsed())
         return runFile(modulePath, publicationPath, settings, checkOnly, *charset);
-    return chat(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset);
+    return chat(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset, charsetName);
 }
 
 } // namespace

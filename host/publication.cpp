@@ -39,6 +39,18 @@ std::string lowered(std::string_view text) {
     return result;
 }
 
+// A word or text of the file quoted in a message: at most 40 bytes of it,
+// cut before a character, so that a line of a binary file is no screenful.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t longest = 40;
+    if (text.size() <= longest)
+        return "\"" + std::string(text) + "\"";
+    std::size_t end = longest;
+    while (end > longest - 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return "\"" + std::string(text.substr(0, end)) + "...\"";
+}
+
 bool isDecimal(std::string_view text) {
     return !text.empty() && text.size() <= 9 &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -133,7 +145,7 @@ class LineParser {
             statement.actionNumber = action->number;
             // The parameter is taken verbatim after the one blank that ends the
             // name: leading blanks of a chat line are part of the line.
-            statement.text = rest.empty() ? std::string() : std::string(rest.substr(1));
+            statement.text = rest.empty() ? std::string_view() : rest.substr(1);
         } else {
             return fault(line, unknownWordMessage(word));
         }
@@ -157,7 +169,7 @@ class LineParser {
     }
 
     std::string unknownWordMessage(std::string_view word) const {
-        std::string message = "unknown action or command \"" + std::string(word) + "\"";
+        std::string message = "unknown action or command " + quoted(word);
         const auto wanted = lowered(word);
         for (const auto &action : actions_)
             if (lowered(action.name) == wanted)
@@ -201,7 +213,7 @@ class LineParser {
     bool parsePause(int line, std::string_view text, Statement &statement) {
         if (!isReference(text) && (!isDecimal(text) || std::stoul(std::string(text)) > longestPause)) {
             fault(line, "expected \"pause MILLISECONDS\" with 0 to " + std::to_string(longestPause) +
-                            " milliseconds or a [name], got \"" + std::string(text) + "\"");
+                            " milliseconds or a [name], got " + quoted(text));
             return false;
         }
         statement.kind = Statement::Kind::pause;
@@ -285,13 +297,17 @@ class LineParser {
 
 } // namespace
 
-Publication parsePublication(std::string_view text, const std::vector<RegisteredAction> &actions,
+Publication parsePublication(std::string text, const std::vector<RegisteredAction> &actions,
                              std::vector<PublicationError> &errors) {
     errors.clear();
-    if (text.substr(0, byteOrderMark.size()) == byteOrderMark)
-        text.remove_prefix(byteOrderMark.size());
-    auto publication = LineParser(actions, errors).parse(text);
-    if (!errors.empty())
+    auto source = std::make_shared<const std::string>(std::move(text));
+    std::string_view content = *source;
+    if (content.substr(0, byteOrderMark.size()) == byteOrderMark)
+        content.remove_prefix(byteOrderMark.size());
+    auto publication = LineParser(actions, errors).parse(content);
+    if (errors.empty())
+        publication.source = std::move(source);
+    else
         publication.statements.clear();
     return publication;
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,7 @@ struct Condition {
     enum class Kind { hasValue, equals, differs };
     std::string variable;
     Kind kind = Kind::hasValue;
-    std::string text;
+    std::string_view text; // in the publication's source
 };
 
 struct Statement {
@@ -29,7 +30,7 @@ struct Statement {
     Kind kind = Kind::print;
     int line = 0;
     std::int32_t actionNumber = 0;      // action
-    std::string text;                   // action parameter, print/fail text, set value
+    std::string_view text;              // action parameter, print/fail text, set value; in the source
     std::string variable;               // set target, repeat's "as" counter
     std::string count;                  // pause: digits or a [name]; repeat: the same, or empty for no limit
     std::optional<Condition> condition; // if; repeat's "until"
@@ -38,6 +39,9 @@ struct Statement {
 };
 
 struct Publication {
+    // The file's text, which the statements' texts are views of: a long
+    // line is held once.
+    std::shared_ptr<const std::string> source;
     std::vector<Statement> statements;
 };
 
@@ -49,7 +53,8 @@ struct PublicationError {
 // Parses and checks a whole publication against the module's actions.
 // Either every statement is returned and errors stays empty, or errors
 // lists each fault found (in line order) and the publication must not run.
-Publication parsePublication(std::string_view text, const std::vector<RegisteredAction> &actions,
+// The publication keeps `text`.
+Publication parsePublication(std::string text, const std::vector<RegisteredAction> &actions,
                              std::vector<PublicationError> &errors);
 
 // The largest repeat count and pause, to catch a slip of the keyboard.

@@ -2,6 +2,8 @@
 
 #include "host/visible_text.h"
 
+#include <algorithm>
+
 namespace parlino::host {
 namespace {
 
@@ -21,19 +23,39 @@ class Runner {
     RunOutcome outcome_;
 
   private:
-    std::string filled(const std::string &text) const { return substituteVariables(text, variables_); }
+    // The statement's `text` with its [name]s filled in, within the bound
+    // on what they may make of it; false when the run stops there.
+    bool fill(const Statement &statement, std::string_view text, std::string &filled) {
+        if (substituteVariables(text, variables_, std::max(text.size(), largestValue), filled))
+            return true;
+        filled = std::string();
+        return stop(statement, "the [name]s would make this line more than " + std::to_string(largestValue) +
+                                   " bytes long, the most they may make of one");
+    }
 
     bool holds(const Condition &condition) const {
         const auto value = variables_.get(condition.variable);
-        switch (condition.kind) {
-        case Condition::Kind::hasValue:
+        if (condition.kind == Condition::Kind::hasValue)
             return !value.empty();
-        case Condition::Kind::equals:
-            return value == filled(condition.text);
-        case Condition::Kind::differs:
-            return value != filled(condition.text);
+        // A text filled beyond what a variable holds equals no value.
+        std::string text;
+        const bool same = substituteVariables(condition.text, variables_, value.size(), text) && text == value;
+        return condition.kind == Condition::Kind::equals ? same : !same;
+    }
+
+    void print(std::string_view line) {
+        constexpr std::size_t pieceSize = 64 * 1024;
+        while (line.size() > pieceSize) {
+            std::size_t end = pieceSize;
+            while (end > pieceSize / 2 && static_cast<unsigned char>(line[end - 1]) >= 0x40)
+                --end;
+            if (end == pieceSize / 2)
+                for (end = pieceSize; end > pieceSize - 3 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80;)
+                    --end;
+            out_ << visibleText(environment_.decodedForPrint(line.substr(0, end)));
+            line.remove_prefix(end);
         }
-        return false;
+        out_ << visibleText(environment_.decodedForPrint(line)) << '\n' << std::flush;
     }
 
     bool stop(const Statement &statement, std::string message) {
@@ -45,15 +67,34 @@ class Runner {
         if (!environment_.keepRunning())
             return stop(statement, "the publication was stopped");
         switch (statement.kind) {
-        case Statement::Kind::action:
-            environment_.runAction(statement.actionNumber, filled(statement.text));
+        case Statement::Kind::action: {
+            std::string parameter;
+            if (!fill(statement, statement.text, parameter))
+                return false;
+            environment_.runAction(statement.actionNumber, parameter);
             return true;
-        case Statement::Kind::print:
-            out_ << visibleText(environment_.decodedForPrint(filled(statement.text))) << '\n' << std::flush;
+        }
+        case Statement::Kind::print: {
+            if (statement.text.find('[') == std::string::npos) {
+                print(statement.text);
+                return true;
+            }
+            std::string line;
+            if (!fill(statement, statement.text, line))
+                return false;
+            print(line);
             return true;
-        case Statement::Kind::set:
-            variables_.set(statement.variable, filled(statement.text));
+        }
+        case Statement::Kind::set: {
+            std::string value;
+            if (!substituteVariables(statement.text, variables_, largestValue, value)) {
+                value = std::string();
+                return stop(statement, "the value of " + statement.variable + " would be more than " +
+                                           std::to_string(largestValue) + " bytes, the most a variable holds");
+            }
+            variables_.set(statement.variable, value);
             return true;
+        }
         case Statement::Kind::pause: {
             std::uint32_t milliseconds = 0;
             if (!readNumber(statement, longestPause, "pause", milliseconds))
@@ -62,8 +103,10 @@ class Runner {
             return true;
         }
         case Statement::Kind::fail: {
-            const auto text = filled(statement.text);
-            return stop(statement, text.empty() ? "the publication failed" : text);
+            std::string text;
+            if (!fill(statement, statement.text, text))
+                return false;
+            return stop(statement, text.empty() ? "the publication failed" : std::move(text));
         }
         case Statement::Kind::require:
             return require(statement);
@@ -113,12 +156,17 @@ class Runner {
     // The statement's count, filled in now: digits up to `largest`.
     bool readNumber(const Statement &statement, std::uint32_t largest, const char *what,
                     std::uint32_t &number) {
-        const auto text = filled(statement.count);
-        if (!text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos) {
+        std::string text;
+        const bool filled = substituteVariables(statement.count, variables_, largestValue, text);
+        if (filled && !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos) {
             number = static_cast<std::uint32_t>(std::stoul(text));
             if (number <= largest)
                 return true;
         }
+        // A count is a few digits: what is filled in beyond them is not shown.
+        constexpr std::size_t longestShown = 40;
+        if (!filled || text.size() > longestShown)
+            text = text.substr(0, longestShown) + "...";
         return stop(statement, std::string("the ") + what + " " + statement.count + " is \"" + text +
                                    "\", not a number from 0 to " + std::to_string(largest));
     }

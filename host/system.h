@@ -81,4 +81,16 @@ std::unique_ptr<Charset> openSystemCharset(const std::string &name, std::string 
 // The first IPv4 address of a host name, dotted; empty with a reason.
 std::string resolveIpv4(const std::string &name, std::string &error);
 
+// ---- UDP, beside the module's own socket ----
+
+// Why a UDP port on all local addresses cannot be taken now, found by
+// binding it and letting it go: empty when it can be taken, else the
+// system's reason, with `inUse` set when another socket holds the port.
+std::string udpPortProblem(std::uint16_t port, bool &inUse);
+
+// Sends an empty datagram to `port` on 127.0.0.1 from a socket of its own,
+// so that a receive waiting on that port returns at once; false when it
+// could not be sent.
+bool sendEmptyDatagramToLocalPort(std::uint16_t port);
+
 } // namespace parlino::host::system

@@ -38,7 +38,38 @@ std::size_t readUtf8(std::string_view text, std::uint32_t &codePoint) {
     return length;
 }
 
+// Characters that are valid but steer how the text around them reads
+// without being seen: the bidirectional marks, embeddings, overrides and
+// isolates (with which "exe.txt" can be made to read "txt.exe"), the other
+// invisible format characters of U+2060 to U+206F, and the zero width
+// space and U+FEFF, which make two different texts look the same. The zero
+// width joiner and non-joiner are kept: emoji sequences and several scripts
+// need them to be drawn right.
+bool isHiddenFormatting(std::uint32_t codePoint) {
+    return codePoint == 0x061C || codePoint == 0x200B || codePoint == 0x200E || codePoint == 0x200F ||
+           (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2060 && codePoint <= 0x206F) ||
+           codePoint == 0xFEFF;
+}
+
+void appendCodePointText(std::string &shown, std::uint32_t codePoint) {
+    shown += "<U+";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        shown += hexDigits[(codePoint >> shift) & 0xF];
+    shown += '>';
+}
+
 } // namespace
+
+bool isUtf8(std::string_view text) {
+    while (!text.empty()) {
+        std::uint32_t codePoint = 0;
+        const auto length = readUtf8(text, codePoint);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
 
 std::string undecodedByteText(unsigned char byte) {
     return {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
@@ -58,11 +89,8 @@ std::string visibleText(std::string_view text) {
         if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) {
             shown += '^';
             shown += static_cast<char>(codePoint ^ 0x40);
-        } else if (codePoint >= 0x80 && codePoint <= 0x9F) {
-            shown += "<U+00";
-            shown += hexDigits[codePoint >> 4];
-            shown += hexDigits[codePoint & 0xF];
-            shown += '>';
+        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || isHiddenFormatting(codePoint)) {
+            appendCodePointText(shown, codePoint);
         } else {
             shown.append(text.substr(0, length));
         }

@@ -8,6 +8,7 @@
 
 #include <histedit.h>
 
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -63,12 +64,19 @@ class EditLineEditor : public LineEditor {
         pollfd keyboard{STDIN_FILENO, POLLIN, 0};
         if (::poll(&keyboard, 1, milliseconds) <= 0)
             return Read::nothing;
+        // The terminal hung up: no key will come.
+        if ((keyboard.revents & POLLIN) == 0)
+            return Read::endOfInput;
         system::ScopedLock lock(lock_);
         int count = 0;
+        errno = 0;
         const char *text = el_gets(editor_, &count);
-        if (text == nullptr || count < 0 || endTyped_)
+        // No text and a count of -1 with no error is a key that left the
+        // line empty (Ctrl-U, Backspace over its last character); a count
+        // of 0 is the end of the input, an error number a failed read.
+        if (endTyped_ || (text == nullptr && (count == 0 || errno != 0)))
             return Read::endOfInput;
-        if (count == 0 || text[count - 1] != '\n')
+        if (text == nullptr || count <= 0 || text[count - 1] != '\n')
             return Read::nothing;
         line.assign(text, static_cast<std::size_t>(count - 1));
         if (line.find_first_not_of(' ') != std::string::npos)

@@ -9,12 +9,14 @@
 #include <iconv.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -161,8 +163,10 @@ class IconvCharset : public Charset {
         iconv_close(fromUtf8_);
     }
 
-    std::string toUtf8(std::string_view wire) override {
-        return convert(toUtf8_, wire, [](std::string &out, std::string_view &rest) {
+    std::string toUtf8(std::string_view wire, bool &undecodable) override {
+        undecodable = false;
+        return convert(toUtf8_, wire, [&undecodable](std::string &out, std::string_view &rest) {
+            undecodable = true;
             out += undecodedByteText(static_cast<unsigned char>(rest[0]));
             rest.remove_prefix(1);
         });
@@ -234,6 +238,44 @@ std::string resolveIpv4(const std::string &name, std::string &error) {
     ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(found->ai_addr)->sin_addr, text, sizeof text);
     ::freeaddrinfo(found);
     return text;
+}
+
+// ---- UDP ----
+
+namespace {
+sockaddr_in ipv4SocketAddress(std::uint32_t hostOrderAddress, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(hostOrderAddress);
+    address.sin_port = htons(port);
+    return address;
+}
+} // namespace
+
+std::string udpPortProblem(std::uint16_t port, bool &inUse) {
+    inUse = false;
+    const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return std::strerror(errno);
+    const auto address = ipv4SocketAddress(INADDR_ANY, port);
+    std::string problem;
+    if (::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        inUse = errno == EADDRINUSE;
+        problem = std::strerror(errno);
+    }
+    ::close(probe);
+    return problem;
+}
+
+bool sendEmptyDatagramToLocalPort(std::uint16_t port) {
+    const int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (sender < 0)
+        return false;
+    const auto address = ipv4SocketAddress(INADDR_LOOPBACK, port);
+    const bool sent = ::sendto(sender, "", 0, MSG_NOSIGNAL, reinterpret_cast<const sockaddr *>(&address),
+                               sizeof address) == 0;
+    ::close(sender);
+    return sent;
 }
 
 } // namespace parlino::host::system

@@ -285,7 +285,8 @@ class CodePageCharset : public Charset {
 
     // As long a piece as decodes at once; where a byte does not decode,
     // the shortest piece that does, else the byte shown visibly.
-    std::string toUtf8(std::string_view wire) override {
+    std::string toUtf8(std::string_view wire, bool &undecodable) override {
+        undecodable = false;
         std::string out;
         while (!wire.empty()) {
             std::size_t length = decodes(wire.data(), wire.size()) ? wire.size() : 0;
@@ -293,6 +294,7 @@ class CodePageCharset : public Charset {
                 if (decodes(wire.data(), tried))
                     length = tried;
             if (length == 0) {
+                undecodable = true;
                 out += undecodedByteText(static_cast<unsigned char>(wire[0]));
                 wire.remove_prefix(1);
                 continue;
@@ -357,6 +359,80 @@ std::string resolveIpv4(const std::string &name, std::string &error) {
     }
     ::WSACleanup();
     return address;
+}
+
+// ---- UDP ----
+
+namespace {
+
+// The socket library for the length of one call.
+class SocketLibrary {
+  public:
+    SocketLibrary() : started_(::WSAStartup(MAKEWORD(1, 1), &data_) == 0) {}
+    ~SocketLibrary() {
+        if (started_)
+            ::WSACleanup();
+    }
+    bool started() const { return started_; }
+
+  private:
+    WSADATA data_{};
+    bool started_;
+};
+
+sockaddr_in ipv4SocketAddress(u_long hostOrderAddress, u_short port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = ::htonl(hostOrderAddress);
+    address.sin_port = ::htons(port);
+    return address;
+}
+
+std::string socketErrorText(int error) {
+    char *text = nullptr;
+    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char *>(&text), 0, nullptr);
+    std::string reason = text != nullptr ? text : "";
+    if (text != nullptr)
+        ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
+        reason.pop_back();
+    return (reason.empty() ? "" : reason + " ") + "(Windows sockets error " + std::to_string(error) + ")";
+}
+
+} // namespace
+
+std::string udpPortProblem(std::uint16_t port, bool &inUse) {
+    inUse = false;
+    const SocketLibrary library;
+    if (!library.started())
+        return "the sockets cannot start";
+    const SOCKET probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (probe == INVALID_SOCKET)
+        return socketErrorText(::WSAGetLastError());
+    const auto address = ipv4SocketAddress(INADDR_ANY, port);
+    std::string problem;
+    if (::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        const int error = ::WSAGetLastError();
+        inUse = error == WSAEADDRINUSE || error == WSAEACCES;
+        problem = socketErrorText(error);
+    }
+    ::closesocket(probe);
+    return problem;
+}
+
+bool sendEmptyDatagramToLocalPort(std::uint16_t port) {
+    const SocketLibrary library;
+    if (!library.started())
+        return false;
+    const SOCKET sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (sender == INVALID_SOCKET)
+        return false;
+    const auto address = ipv4SocketAddress(INADDR_LOOPBACK, port);
+    const bool sent =
+        ::sendto(sender, "", 0, 0, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::closesocket(sender);
+    return sent;
 }
 
 } // namespace parlino::host::system

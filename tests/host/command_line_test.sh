@@ -40,8 +40,29 @@ expect 2 "unknown character set" chat --port 5000 --peer 127.0.0.1:5001 --charse
 expect 2 "--port" chat --port 0 --peer 127.0.0.1:5000
 expect 2 "--port" chat --port 65536 --peer 127.0.0.1:5000
 expect 2 "--peer" chat --port 5000
+# What a person got wrong is named, not the required option it displaced.
+expect 2 "not expected: -p 40003" chat -p 40003 --peer 127.0.0.1:40002
+expect 2 "not expected: --prot 40003" chat --prot 40003
+expect 2 "not expected: 40003 127.0.0.1:40002" chat 40003 127.0.0.1:40002
+expect 2 "--peer is given 2 times; give it once" chat --port 5000 --peer 127.0.0.1:1 --peer 127.0.0.1:2
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
+# A port another program holds, the peer's port given as one's own, a
+# line longer than a datagram: after the module's message, or alone, a
+# line of parlino's says what happened and what to do.
+mapfile -t ports < <("$free_udp_ports" 2)
+socat -u "UDP-RECV:${ports[0]}" /dev/null &
+started_pids+=($!)
+sleep 0.3
+expect 5 "port ${ports[0]} is in use by another program; choose another with --port" \
+    chat --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}"
+grep -A1 -F "Device I/O error on ${ports[0]}" "$work/last.err" | grep -qF "in use" ||
+    fail "the line about the port in use does not follow the module's message"
+expect 0 "is this chat's own port" chat --port "${ports[1]}" --peer "127.0.0.1:${ports[1]}"
+head -c 65508 /dev/zero | tr '\0' a | "$parlino" chat --port "${ports[1]}" --peer "127.0.0.1:${ports[0]}" \
+    >/dev/null 2>"$work/last.err" || fail "a chat with a line too long for a datagram failed"
+grep -A1 -F "Error: 57." "$work/last.err" | grep -qF "65508 bytes long, more than one datagram carries" ||
+    fail "the line too long for a datagram was not explained after the module's message"
 expect 2 "FILE" run
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set novalue
@@ -66,6 +87,19 @@ expect 0 "saved by Notepad" run "$work/bom.pub"
 for check in --check ""; do
     expect 4 "deep.pub:101: blocks nest more than 100 levels deep" run $check "$work/deep.pub"
 done
+# What is no publication: a screenful of its faults and their count, the
+# system's reason for a folder.
+expect 4 "more faults in $(dirname "$parlino")/Parlino.so not shown" run "$(dirname "$parlino")/Parlino.so"
+(($(wc -l <"$work/last.err") <= 12)) || fail "the module's own file gave $(wc -l <"$work/last.err") lines"
+expect 4 "cannot read the publication $work: Is a directory" run "$work"
+# A value that doubles on each line stops with its line, well within 64 MB
+# (a sanitizer's own reservations are larger: there, the stop only).
+{ echo 'set a = x'; for ((i = 0; i < 40; i++)); do echo 'set a = [a][a]'; done; } >"$work/double.pub"
+ldd "$parlino" | grep -q 'libasan\|libtsan' || ulimit_kb=65536
+(
+    [[ -z ${ulimit_kb:-} ]] || ulimit -v "$ulimit_kb"
+    expect 1 "double.pub:22: the value of a would be more than 1048576 bytes" run "$work/double.pub"
+) || exit 1
 for example in "$examples"/*.pub; do
     expect 0 "${example##*/}: ok" run --check "$example"
     # Run without its ports, it stops at once and names them.

@@ -64,12 +64,19 @@ TEST(Charset, ConvertsAtTheEdgeAndShowsWhatDoesNotDecode) {
     std::string error;
     const auto cp1252 = openCharset("cp1252", error);
     ASSERT_TRUE(cp1252) << error;
-    EXPECT_EQ(cp1252->toUtf8("caf\xe9 \x80 \x81|\x9b"), "caf\xc3\xa9 \xe2\x82\xac \\x81|\xe2\x80\xba");
+    bool undecodable = false;
+    EXPECT_EQ(cp1252->toUtf8("caf\xe9 \x80 \x81|\x9b", undecodable), "caf\xc3\xa9 \xe2\x82\xac \\x81|\xe2\x80\xba");
+    EXPECT_TRUE(undecodable);
+    cp1252->toUtf8("caf\xe9", undecodable);
+    EXPECT_FALSE(undecodable);
     EXPECT_EQ(cp1252->fromUtf8("caf\xc3\xa9 \xe2\x82\xac \xe6\x97\xa5 \xc3"), "caf\xe9 \x80 ? ?");
     for (const char *name : {"UTF-8", "utf8"}) {
         const auto utf8 = openCharset(name, error);
         ASSERT_TRUE(utf8) << name;
-        EXPECT_EQ(utf8->toUtf8("\xe9\xc2\x9b"), "\xe9\xc2\x9b"); // judged later by visibleText
+        EXPECT_EQ(utf8->toUtf8("\xe9\xc2\x9b", undecodable), "\xe9\xc2\x9b"); // judged later by visibleText
+        EXPECT_TRUE(undecodable);
+        utf8->toUtf8("caf\xc3\xa9 \xc2\x9b", undecodable);
+        EXPECT_FALSE(undecodable);
         EXPECT_EQ(utf8->fromUtf8("caf\xc3\xa9"), "caf\xc3\xa9");
     }
     EXPECT_FALSE(openCharset("no-such-set", error));

@@ -103,7 +103,7 @@ said_equals_heard() {
 
 # What a stranger may send to a port that parlino shows (printf formats),
 # each with the text a person must see of it: ESC, BEL, CSI as one byte and
-# as UTF-8, NEL, a byte that is not UTF-8. None of them reaches the output raw.
+# as UTF-8, NEL, a byte that is not UTF-8, a right-to-left override. None of them reaches the output raw.
 hostile_lines=(
     'esc \033[2J\033[Hend' 'esc ^[[2J^[[Hend'
     'bel \a end' 'bel ^G end'
@@ -112,6 +112,7 @@ hostile_lines=(
     'nel \302\205 end' 'nel <U+0085> end'
     'latin1 caf\351 end' 'latin1 caf\xE9 end'
     'utf8 caf\303\251 end' 'utf8 café end'
+    'bidi evil\342\200\256txt.exe end' 'bidi evil<U+202E>txt.exe end'
 )
 
 # send_hostile_lines PORT: each line as one datagram from socat.
@@ -129,5 +130,5 @@ expect_hostile_lines_shown() {
     for ((i = 1; i < ${#hostile_lines[@]}; i += 2)); do
         wait_for "$1" "< ${hostile_lines[i]}"
     done
-    ! LC_ALL=C grep -q $'[\x1b\x07\x9b\x85]' "$1" || fail "${1##*/} passed a control through raw"
+    ! LC_ALL=C grep -q $'[\x1b\x07\x9b\x85]\|\xe2\x80\xae' "$1" || fail "${1##*/} passed a control through raw"
 }

@@ -1,6 +1,7 @@
 // Playing publications against a recording environment: what reaches the
 // module, what is printed, and how loops, conditions and faults behave.
 #include "host/publication_runner.h"
+#include "host/visible_text.h"
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,35 @@ TEST(PublicationRunner, RunsTheDeepestNestingAndStopsWhenTheEnvironmentSays) {
     EXPECT_EQ(played.calls.size(), 2u);
     played = play("repeat until never\nend\n", variables, {}, 1000);
     EXPECT_FALSE(played.outcome.finished);
+}
+
+TEST(PublicationRunner, BoundsWhatNamesMakeAndPrintsALongLineWhole) {
+    struct Case {
+        const char *title;
+        std::string text;
+        int stoppedAt; // 0: finished
+        const char *messagePart;
+    };
+    const std::string longLine(3 * 64 * 1024, 'x');
+    for (const auto &c :
+         {Case{"Doubling", "set a = x\nrepeat 40\n  set a = [a][a]\nend\n", 3, "the value of a would be more than 1048576"},
+          Case{"ManyNamesOnALine", "set a = " + std::string(600 * 1024, 'y') + "\nprint [a][a]\n", 2,
+               "more than 1048576 bytes long"},
+          Case{"AsLongAsWritten", "set a = z\nsend " + longLine + "[a]\n", 0, ""},
+          Case{"CountShortened", "set a = " + longLine + "\nrepeat [a]\nend\n", 2, "xxx...\", not a number"}}) {
+        HostVariables variables;
+        const auto played = play(c.text, variables);
+        EXPECT_EQ(played.outcome.line, c.stoppedAt) << c.title;
+        EXPECT_NE(played.outcome.message.find(c.messagePart), std::string::npos) << c.title << ": " << played.outcome.message;
+        EXPECT_LE(variables.get("a").size(), largestValue) << c.title;
+    }
+    // Written in pieces, a long line shows as it would whole: no character
+    // or control is cut in two.
+    std::string line;
+    for (int i = 0; i < 40000; ++i)
+        line += i % 7 == 0 ? "\x1b\xc3\xa9\xe2\x80\xae" : "abc";
+    HostVariables variables;
+    EXPECT_EQ(play("print " + line + "\n", variables).printed, visibleText(line) + "\n");
 }
 
 TEST(PublicationRunner, CountsFromVariablesAreCheckedWhenTheyRun) {

@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
     Publications, FaultyPublication,
     ::testing::Values(
         FaultyFile{"UnknownAction", "print a\nQV_chat_sned_txt 1|2|3\n", {2}, "\"QV_chat_sned_txt\""},
+        FaultyFile{"LongWordShortened", std::string(5000, 'w') + "\n", {1}, "wwwwwwwwww...\""},
         FaultyFile{"WrongCaseSuggestsName", "qv_chat_my_ip\n", {1}, "did you mean \"QV_chat_my_ip\""},
         FaultyFile{"WrongCaseCommand", "Print x\n", {1}, "did you mean \"print\""},
         FaultyFile{"EndWithoutBlock", "print a\nend\n", {2}, "without"},

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # parlino chat on a real terminal (tmux): an arriving line does not break
 # into the line being typed, typed non-ASCII text goes out as UTF-8 (or in
-# the --charset chosen), received text is shown decoded and visibly, and
-# Ctrl-C ends with 130 on a line of its own. Under wine the same, through
-# the Windows console.
+# the --charset chosen), received text is shown decoded and visibly, Ctrl-U
+# clears the typed line, and Ctrl-C ends with 130 on a line of its own at
+# once, sending nothing of the line it abandons. Under wine the same,
+# through the Windows console.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
 wine_run=${4:-}
@@ -47,12 +48,19 @@ start_chat() {
     local command
     printf -v command '%q ' env LANG=C.UTF-8 "${runner[@]}" "$parlino" chat --port "${ports[0]}" \
         --peer "127.0.0.1:${ports[1]}" "$@"
-    tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 "$command; echo EXIT=\$?; sleep 600"
+    # The time it ended, in microseconds, for the Ctrl-C test.
+    tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 \
+        "$command; status=\$?; date +%s%6N >'$work/ended'; echo EXIT=\$status; sleep 600"
     wait_on_screen "Type a line"
 }
 datagram() { printf "$1" | socat -u - "UDP:127.0.0.1:${ports[0]}"; }
 
 start_chat
+if [[ -z $wine_run ]]; then
+    # The console under wine has its own line editing.
+    keys -l 'cleared'
+    keys C-u
+fi
 keys -l 'half typed'
 datagram 'interrupting you'
 wait_on_screen "< interrupting you"
@@ -71,16 +79,30 @@ for ((tenths = 0; tenths < 100; tenths++)); do
 done
 grep -qF 'half typed café Grüße' "$work/sent" ||
     fail "the typed line did not go out as UTF-8: $(cat -A "$work/sent")"
+! grep -qF 'cleared' "$work/sent" || fail "Ctrl-U did not clear the line: $(cat -A "$work/sent")"
 datagram 'Gr\303\274\303\237e aus K\303\266ln'
 wait_on_screen "< Grüße aus Köln"
 send_hostile_lines "${ports[0]}"
 for ((i = 1; i < ${#hostile_lines[@]}; i += 2)); do
     wait_on_screen "< ${hostile_lines[i]}"
 done
+keys -l 'abandoned'
+sleep 0.3
+# Ctrl-C ends the chat at once, whatever its receive was waiting for; an
+# Enter right after it sends nothing. The time runs from before tmux is
+# asked for the key to after the shell saw parlino end.
+pressed=${EPOCHREALTIME/./}
 keys C-c
+keys Enter
 wait_on_screen "EXIT=130"
+took=$(($(cat "$work/ended") - pressed))
+# A process under wine ends through the wine server: more room there.
+bound=$([[ -z $wine_run ]] && echo 100 || echo 300)
+((took < bound * 1000)) || fail "Ctrl-C took $((took / 1000)) ms to end the chat, more than $bound ms"
 ! screen | grep -qF "^Cport" || fail "Ctrl-C left ^C on the line of the closing"
 wait_on_screen "port ${ports[0]} closed"
+sleep 0.2
+! grep -qF 'abandoned' "$work/sent" || fail "Ctrl-C sent the line it abandoned: $(cat -A "$work/sent")"
 
 # A Windows host's code page on the wire.
 start_chat --charset cp1252
@@ -96,4 +118,5 @@ grep -qF $'Gr\xfc\xdfe' "$work/sent" || fail "the typed line did not go out in c
 keys -l '/quit'
 keys Enter
 wait_on_screen "EXIT=0"
-echo "terminal: typed line kept, UTF-8 and cp1252 both ways, hostile lines visible, Ctrl-C"
+echo "terminal: typed line kept, Ctrl-U, UTF-8 and cp1252 both ways, hostile lines visible," \
+    "Ctrl-C in $((took / 1000)) ms sending nothing"

@@ -22,6 +22,12 @@ TEST(VisibleText, ShowsControlsAndBrokenUtf8AndKeepsTheRest) {
         {"\xc2\x9b" "31m", "<U+009B>31m"},
         {"\xc2\x85\xc2\x80\xc2\x9f", "<U+0085><U+0080><U+009F>"},
         {"\xc2\xa0", "\xc2\xa0"}, // U+00A0 is no control
+        // Invisible characters that reorder or hide text; the joiners stay.
+        {"evil\xe2\x80\xaetxt.exe", "evil<U+202E>txt.exe"},
+        {"\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9\xe2\x80\x8b\xef\xbb\xbf\xd8\x9c",
+         "<U+202A><U+2066><U+2069><U+200B><U+FEFF><U+061C>"},
+        {"\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xb0", "\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xb0"}, // neighbours
+        {"\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb", "\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb"},
         // Bytes that are not UTF-8: lone C1 bytes, Latin-1, cut sequences,
         // overlong forms, surrogates, beyond U+10FFFF.
         {"\x9b" "31m\x85", "\\x9B31m\\x85"},
