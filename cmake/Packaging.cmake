@@ -29,7 +29,7 @@ endif()
 foreach(guide ${user_guides} ${user_pictures})
     install(FILES ${PROJECT_SOURCE_DIR}/${guide} DESTINATION ${PARLINO_GUIDES_FOLDER} OPTIONAL)
 endforeach()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${PARLINO_EXAMPLES_FOLDER} FILES_MATCHING PATTERN "*.pub")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${PARLINO_EXAMPLES_FOLDER} FILES_MATCHING PATTERN "*.pub" PATTERN "*.c")
 
 set(CPACK_PACKAGE_NAME Parlino)
 set(CPACK_PACKAGE_VENDOR "The Parlino authors")
