@@ -10,6 +10,51 @@
  * Export names: on 32-bit Windows the seven nb* entry points are exported
  * with stdcall decoration (_nbExecAction@8, ...), the six QV_CHAT_* functions
  * under their plain names. On Linux all thirteen use their plain C names.
+ *
+ * The catalogue. nbRegisterPlugIn registers five actions, in this order,
+ * each with the parameter type text "ACTIONPARAM_ALPHA" and the parameter
+ * count 1 (in both count arguments). Names and descriptions, byte for byte
+ * as C string literals ("\r\n" is CR LF, bytes 13 and 10; the second line
+ * is the action's example: a name, then its parameter hint between double
+ * quotes, with no blank):
+ *   1 "QV_chat_my_ip"
+ *     "Get IP address at [qv_chat_my_pc] variable"
+ *   2 "QV_chat_open_port"
+ *     "Open connection [port] from receive chat; receive status at "
+ *     "[qv_chat_open_port_status] var.\r\nQV_chat_open_port\"[port]\""
+ *   3 "QV_chat_send_txt"
+ *     "Send Chat Text to remote user\r\n"
+ *     "QV_chat_send_text\"[remote_ip]|[port]|[text]\""
+ *   4 "QV_chat_rcv_txt"
+ *     "Receive Chat Text from remote user at [qv_chat_text] variable\r\n"
+ *     "QV_chat_rcv_text\"[remote_ip]|[port]\""
+ *   5 "QV_chat_close_port"
+ *     "Close connection [port]"
+ * The texts are the module's as they stand: action 1 sets qv_chat_my_ip, not
+ * the qv_chat_my_pc its description names; the examples of 3 and 4 end in
+ * "text" where the names end in "txt"; the receive reads no parameter, and
+ * the close closes the chat port whatever its parameter.
+ *
+ * What the module does to the host's process (Windows):
+ *   - Windows Vista or later: the DLL imports slim reader/writer locks and
+ *     condition variables from KERNEL32.
+ *   - Message boxes: a failed open or send calls MessageBoxA with no owner
+ *     window (NULL), on the calling thread, after a 5 ms Sleep; the action
+ *     returns only when the person has dismissed the box. The box runs its
+ *     own message loop, so the host's windows on that thread keep getting
+ *     messages meanwhile.
+ *   - Cursor: every open (action 2) loads the system wait cursor, makes it
+ *     current with SetCursor and calls ShowCursor(TRUE), then puts the
+ *     earlier cursor back with SetCursor. ShowCursor(FALSE) is never called:
+ *     each open raises the thread's cursor display count by one, for good.
+ *   - Sockets: the module calls WSAStartup (version 2.0) for as long as a
+ *     chat port is open, and once more around each my-IP, and gives each
+ *     back with WSACleanup. The library is counted per call, so a host's own
+ *     WSAStartup and WSACleanup are not disturbed.
+ *   - Nothing else: no thread, window, timer, signal handler, FPU setting,
+ *     file, registry key or environment variable is made, changed or read.
+ * On Linux the message boxes are written to standard error and the cursor
+ * calls do nothing.
  */
 #ifndef PARLINO_H
 #define PARLINO_H
