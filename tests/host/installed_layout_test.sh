@@ -16,7 +16,7 @@ ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
 # The documents users read: on Windows the ZIP's own README and the guides,
 # on Linux the manual page and the documents in the doc folder.
 if [[ -n $runner ]]; then
-    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.md docs/host.md examples/talk.pub; do
+    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.pub examples/minimal_host.c; do
         [[ -s $prefix/$file ]] || fail "no $file"
     done
     ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
