@@ -26,6 +26,9 @@ else
     for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
         ls "$prefix"/share/doc/*/"$file" >/dev/null 2>&1 || fail "no share/doc/.../$file"
     done
+    # The installed documents link only what is installed beside them.
+    bash "$(dirname "$0")/../docs/check_links.sh" "$(dirname "$prefix"/share/doc/*/README.md)" >/dev/null ||
+        fail "an installed document links a file that is not installed"
 fi
 $runner "$host" info >"$work/info.out" 2>"$work/info.err" || fail "the installed host cannot use the installed module"
 grep -qF "module:      " "$work/info.out" || fail "info shows no module"
