@@ -41,18 +41,20 @@
  *   - Message boxes: a failed open or send calls MessageBoxA with no owner
  *     window (NULL), on the calling thread, after a 5 ms Sleep; the action
  *     returns only when the person has dismissed the box. The box runs its
- *     own message loop, so the host's windows on that thread keep getting
- *     messages meanwhile.
+ *     own message loop, so the host's windows and timers on that thread
+ *     keep getting messages meanwhile: a host must not run another action
+ *     from them while a box is up, since it would run inside the first.
  *   - Cursor: every open (action 2) loads the system wait cursor, makes it
  *     current with SetCursor and calls ShowCursor(TRUE), then puts the
  *     earlier cursor back with SetCursor. ShowCursor(FALSE) is never called:
- *     each open raises the thread's cursor display count by one, for good.
- *   - Sockets: the module calls WSAStartup (version 2.0) for as long as a
- *     chat port is open, and once more around each my-IP, and gives each
- *     back with WSACleanup. The library is counted per call, so a host's own
- *     WSAStartup and WSACleanup are not disturbed.
- *   - Nothing else: no thread, window, timer, signal handler, FPU setting,
- *     file, registry key or environment variable is made, changed or read.
+ *     each open raises the cursor's display count by one, for good.
+ *   - Sockets: the module holds the socket library (WSAStartup, version
+ *     2.0, from WSOCK32.DLL) from each open until its port is closed, and
+ *     for the length of each my-IP; every start is given back with one
+ *     WSACleanup. Windows counts the starts, so a host's own WSAStartup and
+ *     WSACleanup are not disturbed.
+ *   - Nothing else: the module itself makes no thread, timer or signal
+ *     handler, and reads no file, registry key or environment variable.
  * On Linux the message boxes are written to standard error and the cursor
  * calls do nothing.
  */
