@@ -16,6 +16,7 @@ if(WIN32)
     find_program(PARLINO_PANDOC pandoc REQUIRED)
     set(package_documents ${CMAKE_BINARY_DIR}/package-documents)
     set(package_filter ${PROJECT_SOURCE_DIR}/cmake/package_documents.lua)
+    set(package_style ${PROJECT_SOURCE_DIR}/cmake/package_pages.css)
     set(package_texts)
     foreach(pair README-Windows.md=README.txt CHANGELOG.md=CHANGELOG.txt)
         string(REPLACE "=" ";" pair ${pair})
@@ -37,9 +38,10 @@ if(WIN32)
         add_custom_command(OUTPUT ${package_documents}/docs/${name}.html
             COMMAND ${CMAKE_COMMAND} -E make_directory ${package_documents}/docs
             COMMAND ${PARLINO_PANDOC} --from gfm --to html5 --standalone --self-contained
+                    --metadata lang=en --css=${package_style}
                     --resource-path=${PROJECT_SOURCE_DIR}/docs --lua-filter=${package_filter}
                     --output ${package_documents}/docs/${name}.html ${PROJECT_SOURCE_DIR}/${guide}
-            DEPENDS ${PROJECT_SOURCE_DIR}/${guide} ${user_pictures} ${package_filter}
+            DEPENDS ${PROJECT_SOURCE_DIR}/${guide} ${user_pictures} ${package_filter} ${package_style}
             COMMENT "Writing docs/${name}.html for the Windows package")
         list(APPEND package_pages ${package_documents}/docs/${name}.html)
     endforeach()
