@@ -2,34 +2,72 @@
 # module and parlino.h in the usual folders (their rules sit beside their
 # targets: on Windows parlino.exe in bin, Parlino.dll in lib, where the
 # installed parlino.exe finds it, parlino.h in include); this adds the
-# documents and the example publications. CPack makes the ZIP for Windows
-# users, with a README of its own at the top, and a .tar.gz and a .deb on
-# Linux.
-# Users' guides go into both packages; the Linux one, whose README links
-# to the developers' documents too, gets every document of docs/.
+# documents and the example publications and host. CPack makes the ZIP for
+# Windows users, with a README of its own at the top, and a .tar.gz and a
+# .deb on Linux.
 set(user_guides docs/authors-guide.md docs/host.md docs/publications.md)
 file(GLOB user_pictures RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.png)
 if(WIN32)
-    # Text files that Notepad opens with a double click.
-    install(FILES ${PROJECT_SOURCE_DIR}/README-Windows.md DESTINATION . RENAME README.txt)
-    install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-    install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION . RENAME CHANGELOG.txt)
+    # What a Windows user opens with a double click, made from the Markdown
+    # sources at build time by pandoc: README.txt and CHANGELOG.txt as plain
+    # text for Notepad (at most 78 columns: pandoc draws tables three columns
+    # wider than the text; CR LF), the guides as web pages with
+    # their pictures inside them and their links leading to each other.
+    find_program(PARLINO_PANDOC pandoc REQUIRED)
+    set(package_documents ${CMAKE_BINARY_DIR}/package-documents)
+    set(package_filter ${PROJECT_SOURCE_DIR}/cmake/package_documents.lua)
+    set(package_style ${PROJECT_SOURCE_DIR}/cmake/package_pages.css)
+    set(package_texts)
+    foreach(pair README-Windows.md=README.txt CHANGELOG.md=CHANGELOG.txt)
+        string(REPLACE "=" ";" pair ${pair})
+        list(GET pair 0 source)
+        list(GET pair 1 text)
+        # Pandoc's own Markdown, for its tables: cells wrap to the width.
+        add_custom_command(OUTPUT ${package_documents}/${text}
+            COMMAND ${PARLINO_PANDOC} --from markdown+gfm_auto_identifiers-smart --to plain
+                    --columns=75 --eol=crlf --lua-filter=${package_filter}
+                    --output ${package_documents}/${text} ${PROJECT_SOURCE_DIR}/${source}
+            DEPENDS ${PROJECT_SOURCE_DIR}/${source} ${package_filter}
+            COMMENT "Writing ${text} for the Windows package")
+        list(APPEND package_texts ${package_documents}/${text})
+    endforeach()
+    set(package_pages)
+    foreach(guide ${user_guides})
+        get_filename_component(name ${guide} NAME_WE)
+        # GitHub's Markdown, as the sources are written for it.
+        add_custom_command(OUTPUT ${package_documents}/docs/${name}.html
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${package_documents}/docs
+            COMMAND ${PARLINO_PANDOC} --from gfm --to html5 --standalone --self-contained
+                    --metadata lang=en --css=${package_style}
+                    --resource-path=${PROJECT_SOURCE_DIR}/docs --lua-filter=${package_filter}
+                    --output ${package_documents}/docs/${name}.html ${PROJECT_SOURCE_DIR}/${guide}
+            DEPENDS ${PROJECT_SOURCE_DIR}/${guide} ${user_pictures} ${package_filter} ${package_style}
+            COMMENT "Writing docs/${name}.html for the Windows package")
+        list(APPEND package_pages ${package_documents}/docs/${name}.html)
+    endforeach()
+    add_custom_target(parlino_package_documents ALL DEPENDS ${package_texts} ${package_pages})
+    # The licence as it stands, with Notepad's line ends.
+    file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+    file(CONFIGURE OUTPUT ${package_documents}/LICENSE.txt CONTENT "${licence}" @ONLY NEWLINE_STYLE CRLF)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+    install(FILES ${package_texts} ${package_documents}/LICENSE.txt DESTINATION .)
+    install(FILES ${package_pages} DESTINATION docs)
     set(PARLINO_EXAMPLES_FOLDER examples)
-    set(PARLINO_GUIDES_FOLDER docs)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME win32)
 else()
+    # The tarball and the .deb keep the Markdown, with every document of
+    # docs/ and the pictures beside them.
     install(FILES README.md README-Windows.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
     file(GLOB user_guides RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.md)
+    foreach(guide ${user_guides} ${user_pictures})
+        install(FILES ${PROJECT_SOURCE_DIR}/${guide} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+    endforeach()
     set(PARLINO_EXAMPLES_FOLDER ${CMAKE_INSTALL_DOCDIR}/examples)
-    set(PARLINO_GUIDES_FOLDER ${CMAKE_INSTALL_DOCDIR}/docs)
     set(CPACK_GENERATOR TGZ DEB)
     set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME})
 endif()
-foreach(guide ${user_guides} ${user_pictures})
-    install(FILES ${PROJECT_SOURCE_DIR}/${guide} DESTINATION ${PARLINO_GUIDES_FOLDER} OPTIONAL)
-endforeach()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${PARLINO_EXAMPLES_FOLDER} FILES_MATCHING PATTERN "*.pub")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${PARLINO_EXAMPLES_FOLDER} FILES_MATCHING PATTERN "*.pub" PATTERN "*.c")
 
 set(CPACK_PACKAGE_NAME Parlino)
 set(CPACK_PACKAGE_VENDOR "The Parlino authors")

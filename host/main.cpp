@@ -276,10 +276,12 @@ void addCommonOptions(CLI::App &command, std::string &modulePath) {
     const auto folders = moduleFolders();
     // The installation's folder as seen from parlino's, such as ../lib.
     const auto installed = folders[1].substr(folders[0].size(), folders[1].size() - folders[0].size() - 1);
+    // Relative folders only: the help, and the manual page made from it,
+    // must not carry the folder the program was built or installed in.
     command.add_option("--module", modulePath,
                        "The chat module to load. Without it parlino looks for " PARLINO_MODULE_FILE_NAME
                        " in its own folder, then in " +
-                           installed + " beside it (" + folders[1] + ")")
+                           installed + " beside it")
         ->type_name("PATH");
     command.footer(exitCodeHelp);
 }

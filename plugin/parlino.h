@@ -10,6 +10,53 @@
  * Export names: on 32-bit Windows the seven nb* entry points are exported
  * with stdcall decoration (_nbExecAction@8, ...), the six QV_CHAT_* functions
  * under their plain names. On Linux all thirteen use their plain C names.
+ *
+ * The catalogue. nbRegisterPlugIn registers five actions, in this order,
+ * each with the parameter type text "ACTIONPARAM_ALPHA" and the parameter
+ * count 1 (in both count arguments). Names and descriptions, byte for byte
+ * as C string literals ("\r\n" is CR LF, bytes 13 and 10; the second line
+ * is the action's example: a name, then its parameter hint between double
+ * quotes, with no blank):
+ *   1 "QV_chat_my_ip"
+ *     "Get IP address at [qv_chat_my_pc] variable"
+ *   2 "QV_chat_open_port"
+ *     "Open connection [port] from receive chat; receive status at "
+ *     "[qv_chat_open_port_status] var.\r\nQV_chat_open_port\"[port]\""
+ *   3 "QV_chat_send_txt"
+ *     "Send Chat Text to remote user\r\n"
+ *     "QV_chat_send_text\"[remote_ip]|[port]|[text]\""
+ *   4 "QV_chat_rcv_txt"
+ *     "Receive Chat Text from remote user at [qv_chat_text] variable\r\n"
+ *     "QV_chat_rcv_text\"[remote_ip]|[port]\""
+ *   5 "QV_chat_close_port"
+ *     "Close connection [port]"
+ * The texts are the module's as they stand: action 1 sets qv_chat_my_ip, not
+ * the qv_chat_my_pc its description names; the examples of 3 and 4 end in
+ * "text" where the names end in "txt"; the receive reads no parameter, and
+ * the close closes the chat port whatever its parameter.
+ *
+ * What the module does to the host's process (Windows):
+ *   - Windows Vista or later: the DLL imports slim reader/writer locks and
+ *     condition variables from KERNEL32.
+ *   - Message boxes: a failed open or send calls MessageBoxA with no owner
+ *     window (NULL), on the calling thread, after a 5 ms Sleep; the action
+ *     returns only when the person has dismissed the box. The box runs its
+ *     own message loop, so the host's windows and timers on that thread
+ *     keep getting messages meanwhile: a host must not run another action
+ *     from them while a box is up, since it would run inside the first.
+ *   - Cursor: every open (action 2) loads the system wait cursor, makes it
+ *     current with SetCursor and calls ShowCursor(TRUE), then puts the
+ *     earlier cursor back with SetCursor. ShowCursor(FALSE) is never called:
+ *     each open raises the cursor's display count by one, for good.
+ *   - Sockets: the module holds the socket library (WSAStartup, version
+ *     2.0, from WSOCK32.DLL) from each open until its port is closed, and
+ *     for the length of each my-IP; every start is given back with one
+ *     WSACleanup. Windows counts the starts, so a host's own WSAStartup and
+ *     WSACleanup are not disturbed.
+ *   - Nothing else: the module itself makes no thread, timer or signal
+ *     handler, and reads no file, registry key or environment variable.
+ * On Linux the message boxes are written to standard error and the cursor
+ * calls do nothing.
  */
 #ifndef PARLINO_H
 #define PARLINO_H

@@ -21,7 +21,7 @@ demo_packages=(
 test_packages=(
     git googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
-    g++-mingw-w64-i686 wine wine32 fonts-wine
+    g++-mingw-w64-i686 wine wine32 fonts-wine pandoc
     socat iproute2 procps util-linux man-db tmux
     xvfb xdotool x11-apps imagemagick xterm fonts-dejavu-core
 )

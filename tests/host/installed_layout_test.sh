@@ -16,7 +16,7 @@ ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
 # The documents users read: on Windows the ZIP's own README and the guides,
 # on Linux the manual page and the documents in the doc folder.
 if [[ -n $runner ]]; then
-    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.md docs/host.md examples/talk.pub; do
+    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.pub examples/minimal_host.c; do
         [[ -s $prefix/$file ]] || fail "no $file"
     done
     ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
@@ -26,6 +26,9 @@ else
     for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
         ls "$prefix"/share/doc/*/"$file" >/dev/null 2>&1 || fail "no share/doc/.../$file"
     done
+    # The installed documents link only what is installed beside them.
+    bash "$(dirname "$0")/../docs/check_links.sh" "$(dirname "$prefix"/share/doc/*/README.md)" >/dev/null ||
+        fail "an installed document links a file that is not installed"
 fi
 $runner "$host" info >"$work/info.out" 2>"$work/info.err" || fail "the installed host cannot use the installed module"
 grep -qF "module:      " "$work/info.out" || fail "info shows no module"

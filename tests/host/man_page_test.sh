@@ -19,6 +19,13 @@ for heading in NAME SYNOPSIS DESCRIPTION COMMANDS EXAMPLES "SEE ALSO"; do
 done
 grep -qF "parlino $("$parlino" --version | awk '{print $NF}')" <<<"$rendered" ||
     fail "the page does not give the host's version"
+# An installed page must not name the folder the host was built in.
+build=$(cd "$(dirname "$parlino")/.." && pwd)
+! grep -qF "$build" "$page" || fail "the page names the build folder $build"
+grep -qx "EXIT STATUS" <<<"$rendered" || fail "the page has no EXIT STATUS section"
+[[ $(grep -oE "(^|[^0-9])0 +done" <<<"$rendered" | wc -l) -eq 1 ]] || fail "the exit codes are told more than once"
+[[ $(grep -oE "reference +host +of +the +Parlino" <<<"$rendered" | wc -l) -eq 1 ]] ||
+    fail "DESCRIPTION repeats the NAME line"
 
 help=$("$parlino" --help)
 commands=$(awk 'tolower($0) ~ /^[a-z ]*commands:[[:space:]]*$/ { l = 1; next } l && /^[[:space:]]*$/ { l = 0 }

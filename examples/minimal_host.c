@@ -1,0 +1,164 @@
+/*
+ * minimal_host.c - the least a host application does with the Parlino chat
+ * module: load it, register it, take its title texts, open a chat port, send
+ * one line to that same port, receive it, close the port, free the texts and
+ * unload the module. It needs only parlino.h and the module.
+ *
+ * Usage: minimal_host MODULE PORT
+ *   MODULE  the module file: Parlino.dll on Windows, Parlino.so on Linux
+ *   PORT    a free local UDP port; the line goes to 127.0.0.1 on it
+ * Exit code 0 when the line came back, 1 when it did not, 2 for a module
+ * that cannot be loaded.
+ *
+ * Build on Windows (mingw-w64):  i686-w64-mingw32-gcc minimal_host.c -o minimal_host.exe
+ * Build on Linux:                cc minimal_host.c -o minimal_host -ldl
+ */
+#include "parlino.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <windows.h>
+typedef HMODULE Module;
+/* The seven nb* entry points carry stdcall decoration in the DLL. */
+#define HOST_ENTRY(name, argumentBytes) "_" name "@" #argumentBytes
+#else
+#include <dlfcn.h>
+typedef void *Module;
+#define HOST_ENTRY(name, argumentBytes) name
+#endif
+
+typedef void (*AnyFunction)(void);
+
+static Module loadModule(const char *path) {
+#ifdef _WIN32
+    return LoadLibraryA(path);
+#else
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+#endif
+}
+
+static AnyFunction findExport(Module module, const char *name) {
+#ifdef _WIN32
+    return (AnyFunction)GetProcAddress(module, name);
+#else
+    /* dlsym gives an object pointer; copying it is the portable way to a
+     * function pointer. */
+    void *symbol = dlsym(module, name);
+    AnyFunction function;
+    memcpy(&function, &symbol, sizeof function);
+    return function;
+#endif
+}
+
+/* The module's blocks from nbInitPlugIn belong to the host from then on. */
+static void freeModuleBlock(char *block) {
+#ifdef _WIN32
+    if (block != NULL)
+        GlobalFree(block);
+#else
+    free(block);
+#endif
+}
+
+static void unloadModule(Module module) {
+#ifdef _WIN32
+    FreeLibrary(module);
+#else
+    dlclose(module);
+#endif
+}
+
+typedef void(PARLINO_CALL *RegisterPlugInFunction)(ParlinoRegisterActionProc, intptr_t, intptr_t,
+                                                   ParlinoSetVariableProc);
+typedef void(PARLINO_CALL *InitPlugInFunction)(intptr_t, char **, char **, char **);
+typedef int32_t(PARLINO_CALL *ExecActionFunction)(int32_t, const char *const *);
+
+/* The action numbers of the module's catalogue. */
+enum { OPEN_PORT = 2, SEND_TEXT = 3, RECEIVE_TEXT = 4, CLOSE_PORT = 5 };
+
+/* The host's variables, as far as this host keeps them: the callbacks' texts
+ * are lent for the call only, so they are copied. */
+static char openPortStatus[16];
+static char receivedText[256];
+
+static int32_t PARLINO_CALL onRegisterAction(int32_t number, const char *name, const char *description,
+                                             const char *parameterType, uint32_t parameterCount,
+                                             uint32_t parameterCountAgain) {
+    (void)description;
+    (void)parameterType;
+    (void)parameterCountAgain;
+    printf("action %d: %s (%u parameter)\n", (int)number, name, (unsigned)parameterCount);
+    return 1;
+}
+
+static void keep(char *variable, size_t size, const char *value) {
+    /* The empty text arrives as a null pointer. */
+    snprintf(variable, size, "%s", value != NULL ? value : "");
+}
+
+static int32_t PARLINO_CALL onSetVariable(const char *name, const char *value) {
+    if (strcmp(name, "qv_chat_open_port_status") == 0)
+        keep(openPortStatus, sizeof openPortStatus, value);
+    else if (strcmp(name, "qv_chat_text") == 0)
+        keep(receivedText, sizeof receivedText, value);
+    return 1;
+}
+
+int main(int argc, char **argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: %s MODULE PORT\n", argv[0]);
+        return 2;
+    }
+    const char *port = argv[2];
+    Module module = loadModule(argv[1]);
+    if (module == NULL) {
+        fprintf(stderr, "cannot load %s\n", argv[1]);
+        return 2;
+    }
+    RegisterPlugInFunction registerPlugIn =
+        (RegisterPlugInFunction)findExport(module, HOST_ENTRY("nbRegisterPlugIn", 16));
+    InitPlugInFunction initPlugIn = (InitPlugInFunction)findExport(module, HOST_ENTRY("nbInitPlugIn", 16));
+    ExecActionFunction execAction = (ExecActionFunction)findExport(module, HOST_ENTRY("nbExecAction", 8));
+    if (registerPlugIn == NULL || execAction == NULL) {
+        fprintf(stderr, "%s is not a Parlino module\n", argv[1]);
+        unloadModule(module);
+        return 2;
+    }
+
+    /* Registration comes first: the actions report through its callbacks. */
+    registerPlugIn(onRegisterAction, 0, 0, onSetVariable);
+    if (initPlugIn != NULL) {
+        /* Each slot holds null or a block the module gave earlier. */
+        char *title = NULL, *author = NULL, *description = NULL;
+        initPlugIn(0, &title, &author, &description);
+        printf("module: %s, by %s: %s\n", title, author, description);
+        freeModuleBlock(title);
+        freeModuleBlock(author);
+        freeModuleBlock(description);
+    }
+
+    /* Every action takes the address of its parameter text and returns once
+     * it has finished; a failed open or send shows a message box first. */
+    const char *parameter = port;
+    execAction(OPEN_PORT, &parameter);
+    printf("open port %s: %s\n", port, openPortStatus);
+    int arrived = 0;
+    if (strcmp(openPortStatus, "Ok") == 0) {
+        char line[64];
+        snprintf(line, sizeof line, "127.0.0.1|%s|hello from the minimal host", port);
+        parameter = line;
+        execAction(SEND_TEXT, &parameter);
+        /* The receive waits up to about a second and reads no parameter. */
+        parameter = "";
+        execAction(RECEIVE_TEXT, &parameter);
+        printf("received: %s\n", receivedText);
+        arrived = strcmp(receivedText, "hello from the minimal host") == 0;
+        execAction(CLOSE_PORT, &parameter);
+    }
+    /* Close the port before unloading: unloading closes nothing. */
+    unloadModule(module);
+    return arrived ? 0 : 1;
+}
