@@ -3,7 +3,9 @@
 #   bash scripts/windows-run.sh PROGRAM.exe [ARGS...]
 # Where this machine executes 32-bit code, under 32-bit wine here; elsewhere
 # inside the emulated machine (scripts/windows/guest-run.sh), with the same
-# paths, standard output, standard error and exit code. CTest calls it for
+# paths (the repository, the current folder and the folders of the program
+# and of the files given as arguments are shared), standard output,
+# standard error and exit code. CTest calls it for
 # every Windows test program. PARLINO_WINDOWS=native|emulated forces a route.
 #
 # The wine prefix is the build's own, "wineprefix" beside the CMakeCache.txt
@@ -32,8 +34,11 @@ fi
 export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX
 
 if [[ $(bash "$here/windows/route.sh") == emulated ]]; then
+    # The folders of the program and of every argument that names a file.
     shares=()
-    [[ ! -e $1 ]] || shares+=(--share "$(cd "$(dirname "$1")" && pwd)")
+    for argument in "$@"; do
+        [[ ! -e $argument ]] || shares+=(--share "$(cd "$(dirname "$argument")" && pwd)")
+    done
     exec bash "$here/windows/guest-run.sh" "${shares[@]}" --prefix "$WINEPREFIX" -- \
         bash "$here/windows-run.sh" "$@"
 fi
