@@ -35,8 +35,15 @@ mirror=$(awk '/^URIs:/ && $2 ~ /debian\/?$/ { print $2; exit }' /etc/apt/sources
 [[ -n $mirror ]] || mirror=http://deb.debian.org/debian
 
 mkdir -p "$cache_root"
+# One build at a time; a run that waited finds the machine the other built.
+exec 8>"$cache_root/.lock"
+flock 8
+if [[ -f $machine/ready ]]; then
+    echo "$machine"
+    exit 0
+fi
 # Machines built from another package list are of no further use.
-find "$cache_root" -mindepth 1 -maxdepth 1 ! -name "$key" ! -name "$key.*" -exec rm -rf {} +
+find "$cache_root" -mindepth 1 -maxdepth 1 ! -name "$key" ! -name "$key.*" ! -name .lock -exec rm -rf {} +
 # Two steps, each kept once done: the disk image with its kernel
 # ($key.image), then the wine prefix made inside the running machine ($key).
 image=$cache_root/$key.image
