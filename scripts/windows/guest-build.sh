@@ -10,6 +10,8 @@
 # Prints that folder. Needs root (debootstrap, chroot) and Debian's
 # debootstrap and qemu-system-x86, which scripts/setup.sh installs.
 set -euo pipefail
+# Standard output carries the folder alone; everything else goes to standard error.
+exec 3>&1 1>&2
 here=$(cd "$(dirname "$0")" && pwd)
 cache_root=${PARLINO_GUEST_CACHE:-/var/cache/parlino-guest}
 # What the machine holds: its Debian release, packages and init. Changing
@@ -20,7 +22,7 @@ recipe=1
 key=$( { echo "$suite $recipe"; cat "$here/guest-packages.txt" "$here/guest-init.sh"; } | sha256sum | cut -c1-16)
 machine=$cache_root/$key
 if [[ -f $machine/ready ]]; then
-    echo "$machine"
+    echo "$machine" >&3
     exit 0
 fi
 
@@ -39,7 +41,7 @@ mkdir -p "$cache_root"
 exec 8>"$cache_root/.lock"
 flock 8
 if [[ -f $machine/ready ]]; then
-    echo "$machine"
+    echo "$machine" >&3
     exit 0
 fi
 # Machines built from another package list are of no further use.
@@ -128,4 +130,4 @@ log "wine prefix inside the machine took $((SECONDS - started)) s"
 touch "$image/ready"
 rm -rf "$machine"
 mv "$image" "$machine"
-echo "$machine"
+echo "$machine" >&3
