@@ -45,75 +45,73 @@ if [[ -f $machine/ready ]]; then
     exit 0
 fi
 # Machines built from another package list are of no further use.
-find "$cache_root" -mindepth 1 -maxdepth 1 ! -name "$key" ! -name "$key.*" ! -name .lock -exec rm -rf {} +
+# Nor are the leftovers of a build that was stopped.
+find "$cache_root" -mindepth 1 -maxdepth 1 ! -name "$key" ! -name "$key.image" ! -name .lock -exec rm -rf {} +
 # Two steps, each kept once done: the disk image with its kernel
 # ($key.image), then the wine prefix made inside the running machine ($key).
 image=$cache_root/$key.image
 if [[ ! -f $image/image-ready ]]; then
     work=$(mktemp -d "$cache_root/$key.building.XXXXXX")
-tree=$work/tree
-cleanup() {
-    local point
-    for point in proc sys dev/pts dev; do
-        if mountpoint -q "$tree/$point" 2>/dev/null; then umount -l "$tree/$point"; fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+    tree=$work/tree
+    cleanup() {
+        local point
+        for point in proc sys dev/pts dev; do
+            if mountpoint -q "$tree/$point" 2>/dev/null; then umount -l "$tree/$point"; fi
+        done
+        rm -rf "$work"
+    }
+    trap cleanup EXIT
 
-started=$SECONDS
-log "debootstrap $suite from $mirror (a few minutes)"
-debootstrap --variant=minbase --arch=amd64 "$suite" "$tree" "$mirror" >"$work/debootstrap.log" 2>&1 || {
-    tail -n 20 "$work/debootstrap.log" >&2
-    log "debootstrap failed"
-    exit 1
-}
-log "debootstrap took $((SECONDS - started)) s"
+    started=$SECONDS
+    log "debootstrap $suite from $mirror (a few minutes)"
+    debootstrap --variant=minbase --arch=amd64 "$suite" "$tree" "$mirror" >"$work/debootstrap.log" 2>&1 || {
+        tail -n 20 "$work/debootstrap.log" >&2
+        log "debootstrap failed"
+        exit 1
+    }
+    log "debootstrap took $((SECONDS - started)) s"
 
-# The same sources as this machine: the main suite, its updates and security.
-if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-    cp /etc/apt/sources.list.d/debian.sources "$tree/etc/apt/sources.list.d/"
-    rm -f "$tree/etc/apt/sources.list"
-fi
-echo parlino-guest >"$tree/etc/hostname"
-printf '127.0.0.1\tlocalhost\n127.0.1.1\tparlino-guest\n' >"$tree/etc/hosts"
-# No initrd rebuild for each package; one at the end.
-mount -t proc proc "$tree/proc"
-mount -t sysfs sys "$tree/sys"
-mount --bind /dev "$tree/dev"
-mount --bind /dev/pts "$tree/dev/pts"
-in_guest() { chroot "$tree" /usr/bin/env DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"; }
-started=$SECONDS
-in_guest dpkg --add-architecture i386
-{
-    in_guest apt-get update -q &&
-        in_guest apt-get install -y -q --no-install-recommends "${packages[@]}"
-} >"$work/packages.log" 2>&1 || {
-    tail -n 30 "$work/packages.log" >&2
-    log "installing the guest's packages failed"
-    exit 1
-}
-in_guest apt-get clean
-log "packages took $((SECONDS - started)) s"
-for point in dev/pts dev sys proc; do umount "$tree/$point"; done
+    # The same sources as this machine: the main suite, its updates and security.
+    if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+        cp /etc/apt/sources.list.d/debian.sources "$tree/etc/apt/sources.list.d/"
+        rm -f "$tree/etc/apt/sources.list"
+    fi
+    echo parlino-guest >"$tree/etc/hostname"
+    printf '127.0.0.1\tlocalhost\n127.0.1.1\tparlino-guest\n' >"$tree/etc/hosts"
+    mount -t proc proc "$tree/proc"
+    mount -t sysfs sys "$tree/sys"
+    mount --bind /dev "$tree/dev"
+    mount --bind /dev/pts "$tree/dev/pts"
+    in_guest() { chroot "$tree" /usr/bin/env DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"; }
+    started=$SECONDS
+    in_guest dpkg --add-architecture i386
+    {
+        in_guest apt-get update -q &&
+            in_guest apt-get install -y -q --no-install-recommends "${packages[@]}"
+    } >"$work/packages.log" 2>&1 || {
+        tail -n 30 "$work/packages.log" >&2
+        log "installing the guest's packages failed"
+        exit 1
+    }
+    in_guest apt-get clean
+    log "packages took $((SECONDS - started)) s"
+    for point in dev/pts dev sys proc; do umount "$tree/$point"; done
 
-# PID 1 of the guest: mounts what a program expects, loads the drivers for
-# the shared folders, runs the boot script the runner put in the folder
-# shared as "parlino-run" and powers the machine off whatever happens.
-install -m 755 "$here/guest-init.sh" "$tree/sbin/parlino-guest-init"
+    # PID 1 of the guest: guest-init.sh.
+    install -m 755 "$here/guest-init.sh" "$tree/sbin/parlino-guest-init"
 
-cp "$tree"/boot/vmlinuz-* "$work/vmlinuz"
-cp "$tree"/boot/initrd.img-* "$work/initrd.img"
-# Room for the wine prefix and the tests' own files beside the packages.
-size_mb=$(($(du -sm "$tree" | cut -f1) + 1536))
-started=$SECONDS
-mkfs.ext4 -q -F -L parlino-root -d "$tree" "$work/rootfs.img" "${size_mb}M"
-log "image of ${size_mb} MB took $((SECONDS - started)) s"
-rm -rf "$tree"
-touch "$work/image-ready"
-rm -rf "$image"
-mv "$work" "$image"
-trap - EXIT
+    cp "$tree"/boot/vmlinuz-* "$work/vmlinuz"
+    cp "$tree"/boot/initrd.img-* "$work/initrd.img"
+    # Room for the wine prefix and the tests' own files beside the packages.
+    size_mb=$(($(du -sm "$tree" | cut -f1) + 1536))
+    started=$SECONDS
+    mkfs.ext4 -q -F -L parlino-root -d "$tree" "$work/rootfs.img" "${size_mb}M"
+    log "image of ${size_mb} MB took $((SECONDS - started)) s"
+    rm -rf "$tree"
+    touch "$work/image-ready"
+    rm -rf "$image"
+    mv "$work" "$image"
+    trap - EXIT
 fi
 
 # The wine prefix every Windows check starts from, made inside the machine
