@@ -1,5 +1,7 @@
 #include "host/publication.h"
 
+#include "host/visible_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -45,10 +47,7 @@ std::string quoted(std::string_view text) {
     constexpr std::size_t longest = 40;
     if (text.size() <= longest)
         return "\"" + std::string(text) + "\"";
-    std::size_t end = longest;
-    while (end > longest - 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return "\"" + std::string(text.substr(0, end)) + "...\"";
+    return "\"" + std::string(text.substr(0, utf8CutBefore(text, longest))) + "...\"";
 }
 
 bool isDecimal(std::string_view text) {

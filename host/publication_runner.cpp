@@ -50,8 +50,7 @@ class Runner {
             while (end > pieceSize / 2 && static_cast<unsigned char>(line[end - 1]) >= 0x40)
                 --end;
             if (end == pieceSize / 2)
-                for (end = pieceSize; end > pieceSize - 3 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80;)
-                    --end;
+                end = utf8CutBefore(line, pieceSize);
             out_ << visibleText(environment_.decodedForPrint(line.substr(0, end)));
             line.remove_prefix(end);
         }

@@ -71,6 +71,13 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
+std::size_t utf8CutBefore(std::string_view text, std::size_t at) {
+    const std::size_t limit = at >= 3 ? at - 3 : 0;
+    while (at > limit && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
 std::string undecodedByteText(unsigned char byte) {
     return {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
 }

@@ -3,6 +3,7 @@
 // written as visible characters, and valid UTF-8 stays itself.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ std::string visibleText(std::string_view text);
 
 // Whether all of `text` is well-formed UTF-8.
 bool isUtf8(std::string_view text);
+
+// Where to cut `text` at or just before `at` (below its size) so as not to
+// split a UTF-8 character: `at` moved back over up to three continuation bytes.
+std::size_t utf8CutBefore(std::string_view text, std::size_t at);
 
 // The notation of one byte that does not decode: \x9B.
 std::string undecodedByteText(unsigned char byte);

@@ -342,27 +342,6 @@ std::unique_ptr<Charset> openSystemCharset(const std::string &name, std::string 
     return std::make_unique<CodePageCharset>(page);
 }
 
-std::string resolveIpv4(const std::string &name, std::string &error) {
-    WSADATA data;
-    if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-        error = "the sockets cannot start";
-        return {};
-    }
-    std::string address;
-    const hostent *host = ::gethostbyname(name.c_str());
-    if (host != nullptr && host->h_addrtype == AF_INET && host->h_addr_list[0] != nullptr) {
-        in_addr first;
-        std::memcpy(&first, host->h_addr_list[0], sizeof first);
-        address = ::inet_ntoa(first);
-    } else {
-        error = "not found (Windows sockets error " + std::to_string(::WSAGetLastError()) + ")";
-    }
-    ::WSACleanup();
-    return address;
-}
-
-// ---- UDP ----
-
 namespace {
 
 // The socket library for the length of one call.
@@ -379,6 +358,30 @@ class SocketLibrary {
     WSADATA data_{};
     bool started_;
 };
+
+} // namespace
+
+std::string resolveIpv4(const std::string &name, std::string &error) {
+    const SocketLibrary library;
+    if (!library.started()) {
+        error = "the sockets cannot start";
+        return {};
+    }
+    std::string address;
+    const hostent *host = ::gethostbyname(name.c_str());
+    if (host != nullptr && host->h_addrtype == AF_INET && host->h_addr_list[0] != nullptr) {
+        in_addr first;
+        std::memcpy(&first, host->h_addr_list[0], sizeof first);
+        address = ::inet_ntoa(first);
+    } else {
+        error = "not found (Windows sockets error " + std::to_string(::WSAGetLastError()) + ")";
+    }
+    return address;
+}
+
+// ---- UDP ----
+
+namespace {
 
 sockaddr_in ipv4SocketAddress(u_long hostOrderAddress, u_short port) {
     sockaddr_in address{};
