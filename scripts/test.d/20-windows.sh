@@ -32,11 +32,11 @@ for preset in "${presets[@]}"; do
     cmake --build --preset "$preset" -j "${PARLINO_JOBS:-2}"
 done
 
+# Both presets' checks, stopping at the first preset that fails.
+checks=(bash -c 'for preset in "$@"; do ctest --preset "$preset" || exit; done' checks "${presets[@]}")
 started=$SECONDS
 if [[ $route == native ]]; then
-    for preset in "${presets[@]}"; do
-        ctest --preset "$preset"
-    done
+    "${checks[@]}"
     echo "Windows checks ran $how: passed in $((SECONDS - started)) s" >build/windows-route.txt
     exit 0
 fi
@@ -52,6 +52,6 @@ PARLINO_GUEST_MACHINE=$machine bash scripts/windows/guest-run.sh \
     --timeout "${PARLINO_GUEST_STAGE_TIMEOUT:-3000}" \
     --prefix "$root/build/windows/wineprefix" --prefix "$root/build/windows/wineprefix-host" \
     --prefix "$root/build/windows-tests/wineprefix" \
-    -- bash -c 'for preset in "$@"; do ctest --preset "$preset" || exit; done' checks "${presets[@]}"
+    -- "${checks[@]}"
 echo "Windows checks ran $how: passed in $((SECONDS - started)) s in the machine," \
     "$built s to build or find it (cache: $machine)" >build/windows-route.txt
