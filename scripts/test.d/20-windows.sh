@@ -44,6 +44,8 @@ fi
 bash scripts/setup.sh emulator
 machine=$(bash scripts/windows/guest-build.sh)
 built=$((SECONDS - started))
+echo "Emulated machine's packages ($machine/manifest.txt):"
+head -n 4 "$machine/manifest.txt"
 # One boot for both presets: every test, with the socat, tmux and Xvfb it
 # drives, runs beside wine inside the machine. Each build's wine prefixes are
 # fresh copies of the one made when the machine was built.

@@ -6,7 +6,8 @@
 # The result lives in a cache outside the clone, in a folder named after a
 # hash of what it holds (guest-packages.txt, guest-init.sh), so a changed
 # list builds a new machine and later runs reuse the one built:
-#   $PARLINO_GUEST_CACHE/<hash>/{vmlinuz,initrd.img,rootfs.img}
+#   $PARLINO_GUEST_CACHE/<hash>/{vmlinuz,initrd.img,rootfs.img,manifest.txt}
+# where manifest.txt lists every package's exact version in the machine.
 # Prints that folder. Needs root (debootstrap, chroot) and Debian's
 # debootstrap and qemu-system-x86, which scripts/setup.sh installs.
 set -euo pipefail
@@ -18,7 +19,7 @@ cache_root=${PARLINO_GUEST_CACHE:-/var/cache/parlino-guest}
 # one of these (or the recipe number, for a change in how it is built)
 # builds a new machine.
 suite=bookworm
-recipe=1
+recipe=2
 key=$( { echo "$suite $recipe"; cat "$here/guest-packages.txt" "$here/guest-init.sh"; } | sha256sum | cut -c1-16)
 machine=$cache_root/$key
 if [[ -f $machine/ready ]]; then
@@ -71,11 +72,13 @@ if [[ ! -f $image/image-ready ]]; then
     }
     log "debootstrap took $((SECONDS - started)) s"
 
-    # The same sources as this machine: the main suite, its updates and security.
-    if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-        cp /etc/apt/sources.list.d/debian.sources "$tree/etc/apt/sources.list.d/"
-        rm -f "$tree/etc/apt/sources.list"
-    fi
+    # The release suite and its updates from this machine's mirror, and
+    # nothing else: the machine has no network to take security updates
+    # from, and a security mirror caught mid-sync must not stop its build.
+    rm -f "$tree/etc/apt/sources.list"
+    printf 'Types: deb\nURIs: %s\nSuites: %s %s-updates\nComponents: main\nSigned-By: %s\n' \
+        "$mirror" "$suite" "$suite" /usr/share/keyrings/debian-archive-keyring.gpg \
+        >"$tree/etc/apt/sources.list.d/debian.sources"
     echo parlino-guest >"$tree/etc/hostname"
     printf '127.0.0.1\tlocalhost\n127.0.1.1\tparlino-guest\n' >"$tree/etc/hosts"
     mount -t proc proc "$tree/proc"
@@ -94,6 +97,11 @@ if [[ ! -f $image/image-ready ]]; then
         exit 1
     }
     in_guest apt-get clean
+    # What it was built from, to compare two builds by.
+    {
+        echo "# $suite and $suite-updates from $mirror, built $(date -u +%Y-%m-%dT%H:%MZ)"
+        in_guest dpkg-query -W -f '${Package}:${Architecture} ${Version}\n' | sort
+    } >"$work/manifest.txt"
     log "packages took $((SECONDS - started)) s"
     for point in dev/pts dev sys proc; do umount "$tree/$point"; done
 
