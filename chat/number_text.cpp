@@ -2,6 +2,7 @@
 
 #include "text_fields.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -11,9 +12,25 @@ namespace parlino {
 namespace {
 
 constexpr std::size_t maximumSignificantDigits = 18;
-// Exponents are saturated here; 10^±100000 is far outside every range a
-// caller converts to, so saturating changes no result.
+// The exponent is counted in full: minus one for each digit after the point
+// up to the last one kept, plus one for each digit before the point past
+// those kept, plus the written exponent, read up to exponentLimit beyond what
+// those digits could take back. It saturates only where the value is certain,
+// at this bound: from 10^exponentLimit up it is beyond every range a caller
+// converts to (long double ends near 10^4932); from 10^-exponentLimit down,
+// times fewer than 10^18, it is 0 (long double's smallest step is near
+// 10^-4951).
 constexpr std::int64_t exponentLimit = 100000;
+
+std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
+    constexpr auto largest = std::numeric_limits<std::int64_t>::max();
+    constexpr auto smallest = std::numeric_limits<std::int64_t>::min();
+    if (b > 0 && a > largest - b)
+        return largest;
+    if (b < 0 && a < smallest - b)
+        return smallest;
+    return a + b;
+}
 
 // 10^k is exact in a 64-bit mantissa up to k = 27 (5^27 < 2^64).
 constexpr std::size_t exactPowerCount = 28;
@@ -127,7 +144,7 @@ NumberReading parseDecimalNumber(std::string_view text) {
     const auto takeDigit = [&](char c, bool afterPoint) {
         anyDigit = true;
         if (significantDigits == maximumSignificantDigits) {
-            if (!afterPoint && exponent < exponentLimit)
+            if (!afterPoint)
                 ++exponent; // an unused digit before the point still scales
             return;
         }
@@ -154,11 +171,15 @@ NumberReading parseDecimalNumber(std::string_view text) {
         bool exponentNegative = false;
         if (exponentAt < text.size() && (text[exponentAt] == '+' || text[exponentAt] == '-'))
             exponentNegative = text[exponentAt++] == '-';
+        const std::int64_t writtenLimit = saturatingAdd(exponentLimit, exponent < 0 ? -exponent : exponent);
         std::int64_t written = 0;
-        for (; exponentAt < text.size() && isDecimalDigit(text[exponentAt]); ++exponentAt)
-            written = std::min(written * 10 + (text[exponentAt] - '0'), exponentLimit);
-        exponent += exponentNegative ? -written : written;
+        for (; exponentAt < text.size() && isDecimalDigit(text[exponentAt]); ++exponentAt) {
+            const int digit = text[exponentAt] - '0';
+            written = written <= (writtenLimit - digit) / 10 ? written * 10 + digit : writtenLimit;
+        }
+        exponent = saturatingAdd(exponent, exponentNegative ? -written : written);
     }
+    exponent = std::clamp(exponent, -exponentLimit, exponentLimit);
 
     if (mantissa == 0)
         return {};

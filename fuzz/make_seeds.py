@@ -29,7 +29,21 @@ numbers = ["5000", "80 ", "  80", "\t\n42", "\r42", "12abc", "abc", "", "-5", "+
            "&17", "&", "&8", "-", ".", "e", "1e400", "-1e400", "1e-400", "1234567890123456789",
            "0.0000123456789012345678999", "1e99999999999999999999", "5000|x", "2147483647",
            "2147483648", "4294967296", "999999999999999999", "9999999999999999999", "65536"]
-write("parse_number", numbers)
+
+
+def fnv1a(data):
+    value = 2166136261
+    for byte in data:
+        value = (value ^ byte) * 16777619 % 2**32
+    return value
+
+
+# One input of the rare kind whose zeros-after-the-point check writes a
+# million zeros: its header asks for that many, its hash picks it.
+million_zeros = next(seed for tail in range(1 << 16)
+                     for seed in [struct.pack("<Ii", 1000000, -7) + b"1234" + struct.pack("<H", tail)]
+                     if fnv1a(seed) % 16384 == 0)
+write("parse_number", numbers + [million_zeros])
 
 addresses = ["192.168.1.20", "10.0.0.7", "10.1", "10..1", " 10.0.0.7", "", "localhost",
              "192.168.001.020", "192.168.1", "a.b.c.d", "10.0.0.255", "256.300.-1.0", "1.2.3.4.5",

@@ -23,7 +23,8 @@ class ParseNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(ParseNumberTest, ReadsTheValue) {
     const auto &c = GetParam();
-    EXPECT_EQ(parseNumber(c.text), c.value) << "text '" << c.text << "'";
+    EXPECT_EQ(parseNumber(c.text), c.value)
+        << "text '" << std::string_view(c.text).substr(0, 60) << "' of " << c.text.size() << " bytes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,7 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"000000000000000000000000007", 7},
                       // Only the first 18 significant digits count.
                       NumberCase{"1234567890123456789", 1234567890123456780.0L},
-                      NumberCase{"0.0000123456789012345678999", 0.0000123456789012345678L}));
+                      NumberCase{"0.0000123456789012345678999", 0.0000123456789012345678L},
+                      // Zeros move the value however many there are.
+                      NumberCase{"0." + std::string(100000, '0') + "1e100005", 10000},
+                      NumberCase{"1" + std::string(100005, '0') + "e-100001", 10000},
+                      NumberCase{"0." + std::string(1 << 20, '0') + "7e1048577", 7},
+                      NumberCase{"25e-000000000000000000000000000001", 2.5L}));
 
 INSTANTIATE_TEST_SUITE_P(
     Radix, ParseNumberTest,
