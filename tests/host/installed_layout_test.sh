@@ -16,14 +16,14 @@ ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
 # The documents users read: on Windows the ZIP's own README and the guides,
 # on Linux the manual page and the documents in the doc folder.
 if [[ -n $runner ]]; then
-    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.pub examples/minimal_host.c; do
+    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.txt examples/minimal_host.c; do
         [[ -s $prefix/$file ]] || fail "no $file"
     done
     ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
         fail "the Windows README gives developers' instructions"
 else
     [[ -s $prefix/share/man/man1/parlino.1 ]] || fail "no share/man/man1/parlino.1"
-    for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
+    for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.txt; do
         ls "$prefix"/share/doc/*/"$file" >/dev/null 2>&1 || fail "no share/doc/.../$file"
     done
     # The installed documents link only what is installed beside them.
