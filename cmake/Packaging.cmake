@@ -5,7 +5,10 @@
 # documents and the example publications and host. CPack makes the ZIP for
 # Windows users, with a README of its own at the top, and a .tar.gz and a
 # .deb on Linux.
+# The guides of the packages; the Windows ZIP takes the host's guide in its
+# Windows form, under the same name.
 set(user_guides docs/authors-guide.md docs/host.md docs/publications.md)
+set(windows_guides docs/authors-guide.md=authors-guide docs/host-windows.md=host docs/publications.md=publications)
 file(GLOB user_pictures RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.png)
 if(WIN32)
     # What a Windows user opens with a double click, made from the Markdown
@@ -32,12 +35,14 @@ if(WIN32)
         list(APPEND package_texts ${package_documents}/${text})
     endforeach()
     set(package_pages)
-    foreach(guide ${user_guides})
-        get_filename_component(name ${guide} NAME_WE)
+    foreach(pair ${windows_guides})
+        string(REPLACE "=" ";" pair ${pair})
+        list(GET pair 0 guide)
+        list(GET pair 1 name)
         # GitHub's Markdown, as the sources are written for it.
         add_custom_command(OUTPUT ${package_documents}/docs/${name}.html
             COMMAND ${CMAKE_COMMAND} -E make_directory ${package_documents}/docs
-            COMMAND ${PARLINO_PANDOC} --from gfm --to html5 --standalone --self-contained
+            COMMAND ${PARLINO_PANDOC} --from gfm --to html5 --standalone --self-contained --eol=crlf
                     --metadata lang=en --css=${package_style}
                     --resource-path=${PROJECT_SOURCE_DIR}/docs --lua-filter=${package_filter}
                     --output ${package_documents}/docs/${name}.html ${PROJECT_SOURCE_DIR}/${guide}
@@ -52,9 +57,24 @@ if(WIN32)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
     install(FILES ${package_texts} ${package_documents}/LICENSE.txt DESTINATION .)
     install(FILES ${package_pages} DESTINATION docs)
-    set(PARLINO_EXAMPLES_FOLDER examples)
+    # The examples and the header with Notepad's line ends too (Notepad
+    # before Windows 10 shows a file with LF ends as one long line).
+    file(GLOB examples RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/examples/[a-z]*.txt
+        ${PROJECT_SOURCE_DIR}/examples/*.c)
+    foreach(source plugin/parlino.h ${examples})
+        file(READ ${PROJECT_SOURCE_DIR}/${source} text)
+        string(REPLACE "\r\n" "\n" text "${text}")
+        string(REPLACE "\n" "\r\n" text "${text}")
+        file(WRITE ${package_documents}/${source} "${text}")
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${source})
+    endforeach()
+    install(FILES ${package_documents}/plugin/parlino.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(DIRECTORY ${package_documents}/examples/ DESTINATION examples)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME win32)
+    # The files at the top of the ZIP: Explorer's "Extract All" makes the
+    # folder Parlino-VERSION-win32 itself, with README.txt straight inside.
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
     # The tarball and the .deb keep the Markdown, with every document of
     # docs/ and the pictures beside them.
@@ -63,11 +83,12 @@ else()
     foreach(guide ${user_guides} ${user_pictures})
         install(FILES ${PROJECT_SOURCE_DIR}/${guide} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
     endforeach()
-    set(PARLINO_EXAMPLES_FOLDER ${CMAKE_INSTALL_DOCDIR}/examples)
+    install(FILES plugin/parlino.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        FILES_MATCHING PATTERN "[a-z]*.txt" PATTERN "*.c")
     set(CPACK_GENERATOR TGZ DEB)
     set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME})
 endif()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${PARLINO_EXAMPLES_FOLDER} FILES_MATCHING PATTERN "*.pub" PATTERN "*.c")
 
 set(CPACK_PACKAGE_NAME Parlino)
 set(CPACK_PACKAGE_VENDOR "The Parlino authors")

@@ -10,8 +10,14 @@
  * Exit code 0 when the line came back, 1 when it did not, 2 for a module
  * that cannot be loaded.
  *
- * Build on Windows (mingw-w64):  i686-w64-mingw32-gcc minimal_host.c -o minimal_host.exe
- * Build on Linux:                cc minimal_host.c -o minimal_host -ldl
+ * Build it in the folder that holds this file; parlino.h is in the include
+ * folder of the packages and in plugin/ in the source:
+ *   Windows ZIP, in its examples folder, with mingw-w64 (a 32-bit build):
+ *     $ i686-w64-mingw32-gcc -I../include minimal_host.c -o minimal_host.exe
+ *   Linux package (.deb or .tar.gz), in share/doc/Parlino/examples:
+ *     $ cc -I../../../../include minimal_host.c -o minimal_host -ldl
+ *   Source tree, in examples:
+ *     $ cc -I../plugin minimal_host.c -o minimal_host -ldl
  */
 #include "parlino.h"
 
@@ -22,12 +28,9 @@
 #ifdef _WIN32
 #include <windows.h>
 typedef HMODULE Module;
-/* The seven nb* entry points carry stdcall decoration in the DLL. */
-#define HOST_ENTRY(name, argumentBytes) "_" name "@" #argumentBytes
 #else
 #include <dlfcn.h>
 typedef void *Module;
-#define HOST_ENTRY(name, argumentBytes) name
 #endif
 
 typedef void (*AnyFunction)(void);
@@ -71,10 +74,8 @@ static void unloadModule(Module module) {
 #endif
 }
 
-typedef void(PARLINO_CALL *RegisterPlugInFunction)(ParlinoRegisterActionProc, intptr_t, intptr_t,
-                                                   ParlinoSetVariableProc);
-typedef void(PARLINO_CALL *InitPlugInFunction)(intptr_t, char **, char **, char **);
-typedef int32_t(PARLINO_CALL *ExecActionFunction)(int32_t, const char *const *);
+/* The module's texts and the callbacks' may be null: print those as empty. */
+static const char *orEmpty(const char *text) { return text != NULL ? text : ""; }
 
 /* The action numbers of the module's catalogue. */
 enum { OPEN_PORT = 2, SEND_TEXT = 3, RECEIVE_TEXT = 4, CLOSE_PORT = 5 };
@@ -90,16 +91,18 @@ static int32_t PARLINO_CALL onRegisterAction(int32_t number, const char *name, c
     (void)description;
     (void)parameterType;
     (void)parameterCountAgain;
-    printf("action %d: %s (%u parameter)\n", (int)number, name, (unsigned)parameterCount);
+    printf("action %d: %s (%u parameter)\n", (int)number, orEmpty(name), (unsigned)parameterCount);
     return 1;
 }
 
 static void keep(char *variable, size_t size, const char *value) {
     /* The empty text arrives as a null pointer. */
-    snprintf(variable, size, "%s", value != NULL ? value : "");
+    snprintf(variable, size, "%s", orEmpty(value));
 }
 
 static int32_t PARLINO_CALL onSetVariable(const char *name, const char *value) {
+    if (name == NULL)
+        return 1;
     if (strcmp(name, "qv_chat_open_port_status") == 0)
         keep(openPortStatus, sizeof openPortStatus, value);
     else if (strcmp(name, "qv_chat_text") == 0)
@@ -118,10 +121,11 @@ int main(int argc, char **argv) {
         fprintf(stderr, "cannot load %s\n", argv[1]);
         return 2;
     }
-    RegisterPlugInFunction registerPlugIn =
-        (RegisterPlugInFunction)findExport(module, HOST_ENTRY("nbRegisterPlugIn", 16));
-    InitPlugInFunction initPlugIn = (InitPlugInFunction)findExport(module, HOST_ENTRY("nbInitPlugIn", 16));
-    ExecActionFunction execAction = (ExecActionFunction)findExport(module, HOST_ENTRY("nbExecAction", 8));
+    /* The names as this platform's module exports them (decorated on Windows). */
+    ParlinoRegisterPlugInProc registerPlugIn =
+        (ParlinoRegisterPlugInProc)findExport(module, PARLINO_NAME_nbRegisterPlugIn);
+    ParlinoInitPlugInProc initPlugIn = (ParlinoInitPlugInProc)findExport(module, PARLINO_NAME_nbInitPlugIn);
+    ParlinoExecActionProc execAction = (ParlinoExecActionProc)findExport(module, PARLINO_NAME_nbExecAction);
     if (registerPlugIn == NULL || execAction == NULL) {
         fprintf(stderr, "%s is not a Parlino module\n", argv[1]);
         unloadModule(module);
@@ -134,7 +138,7 @@ int main(int argc, char **argv) {
         /* Each slot holds null or a block the module gave earlier. */
         char *title = NULL, *author = NULL, *description = NULL;
         initPlugIn(0, &title, &author, &description);
-        printf("module: %s, by %s: %s\n", title, author, description);
+        printf("module: %s, by %s: %s\n", orEmpty(title), orEmpty(author), orEmpty(description));
         freeModuleBlock(title);
         freeModuleBlock(author);
         freeModuleBlock(description);

@@ -86,7 +86,7 @@ chats = [
 write("exec_action", chats)
 
 examples = pathlib.Path(__file__).resolve().parent.parent / "examples"
-publications = [path.read_bytes() for path in sorted(examples.glob("*.pub"))] + [
+publications = [path.read_bytes() for path in sorted(examples.glob("[a-z]*.txt"))] + [
     "\xef\xbb\xbfprint [my_port]\r\nQV_chat_open_port [my_port]\r\n",
     "require my_port peer_port nobody\nprint never\n",
     "repeat 3 as n until x = 2\n  set x = [n]\n  if x != 1\n    print [x][[\n  end\nend\n",

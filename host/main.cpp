@@ -74,6 +74,14 @@ std::unique_ptr<PluginHost> loadModule(std::string path) {
 
 bool readWholeFile(const std::string &path, std::string &text) {
     std::FILE *file = std::fopen(path.c_str(), "rb");
+    // The example publications were once named *.pub and are now *.txt, a
+    // name Windows opens as text: the old name reads the renamed file.
+    if (file == nullptr && errno == ENOENT && path.ends_with(".pub")) {
+        const auto renamed = path.substr(0, path.size() - 4) + ".txt";
+        file = std::fopen(renamed.c_str(), "rb");
+        if (file == nullptr)
+            errno = ENOENT;
+    }
     if (file == nullptr) {
         std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(errno) << '\n';
         return false;

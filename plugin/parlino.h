@@ -10,6 +10,25 @@
  * Export names: on 32-bit Windows the seven nb* entry points are exported
  * with stdcall decoration (_nbExecAction@8, ...), the six QV_CHAT_* functions
  * under their plain names. On Linux all thirteen use their plain C names.
+ * PARLINO_NAME_* below gives each name as this platform's module exports it,
+ * for GetProcAddress or dlsym, and a Parlino*Proc type for each entry point
+ * and callback takes the result:
+ *     ParlinoExecActionProc execAction =
+ *         (ParlinoExecActionProc)GetProcAddress(module, PARLINO_NAME_nbExecAction);
+ *
+ * Texts the host gives: every text passed to an exported function (the
+ * parameter of nbExecAction and of the QV_CHAT_* functions) is read only
+ * during the call; the module keeps no pointer to it, so the host may change
+ * or free it as soon as the call returns.
+ *
+ * Calling back into the module: a callback (registerAction, setVariable) may
+ * call any exported function, on the same thread. The module makes each
+ * callback holding no lock of its own, and an action calls setVariable as the
+ * last thing it does, so an action run from inside setVariable runs as if it
+ * came next. Two consequences: an action run there blocks the outer action's
+ * return as long as it runs (a receive up to 1.024 s), and nbRegisterPlugIn
+ * called from inside registerAction starts the registration over, the rest
+ * of the catalogue then going to the callbacks it was given.
  *
  * The catalogue. nbRegisterPlugIn registers five actions, in this order,
  * each with the parameter type text "ACTIONPARAM_ALPHA" and the parameter
@@ -84,7 +103,10 @@ typedef int32_t(PARLINO_CALL *ParlinoRegisterActionProc)(int32_t number, const c
                                                           uint32_t parameterCountAgain);
 
 /* Sets a host variable. Both texts are valid only for the duration of the
- * call; an empty value arrives as a null pointer. The result is ignored. */
+ * call; an empty value arrives as a null pointer. A value is a zero-terminated
+ * text, so it ends at its first zero byte: a received line holding a zero
+ * byte arrives cut there, and one that starts with a zero byte arrives as the
+ * empty value (null). The result is ignored. */
 typedef int32_t(PARLINO_CALL *ParlinoSetVariableProc)(const char *name, const char *value);
 
 /* Stores the two callbacks (null ones are never called) and registers the
@@ -156,6 +178,43 @@ int32_t PARLINO_CALL QV_CHAT_SEND_TXT(const char *parameter);
 int32_t PARLINO_CALL QV_CHAT_RCV_TXT(const char *parameter);
 int32_t PARLINO_CALL QV_CHAT_CLOSE_PORT(const char *parameter);
 int32_t PARLINO_CALL QV_CHAT_MYIP(const char *parameter);
+
+/* The entry points as pointer types, for the addresses GetProcAddress or
+ * dlsym give. */
+typedef void(PARLINO_CALL *ParlinoRegisterPlugInProc)(ParlinoRegisterActionProc registerAction,
+                                                       intptr_t hostArg2, intptr_t hostArg3,
+                                                       ParlinoSetVariableProc setVariable);
+typedef void(PARLINO_CALL *ParlinoInitPlugInProc)(intptr_t initArg1, char **titleSlot, char **authorSlot,
+                                                   char **descriptionSlot);
+typedef void(PARLINO_CALL *ParlinoRegisterInterfaceAccessProc)(intptr_t interfaceAccess);
+typedef void(PARLINO_CALL *ParlinoRegisterScriptProcessorProc)(intptr_t scriptProcessor);
+typedef void(PARLINO_CALL *ParlinoMessageProc)(int32_t message, intptr_t value);
+typedef int32_t(PARLINO_CALL *ParlinoEditActionProc)(int32_t action, intptr_t unused);
+typedef int32_t(PARLINO_CALL *ParlinoExecActionProc)(int32_t action, const char *const *parameter);
+/* Any of the six QV_CHAT_* functions. */
+typedef int32_t(PARLINO_CALL *ParlinoActionProc)(const char *parameter);
+
+/* Each export's name as the module on this platform exports it: the entry
+ * point's name and the bytes its arguments take, decorated as _name@bytes on
+ * 32-bit Windows, the name alone elsewhere. The one list of the decorations. */
+#if defined(_WIN32) && !defined(_WIN64)
+#define PARLINO_DECORATED_NAME(name, argumentBytes) "_" #name "@" #argumentBytes
+#else
+#define PARLINO_DECORATED_NAME(name, argumentBytes) #name
+#endif
+#define PARLINO_NAME_nbRegisterPlugIn PARLINO_DECORATED_NAME(nbRegisterPlugIn, 16)
+#define PARLINO_NAME_nbInitPlugIn PARLINO_DECORATED_NAME(nbInitPlugIn, 16)
+#define PARLINO_NAME_nbRegisterInterfaceAccess PARLINO_DECORATED_NAME(nbRegisterInterfaceAccess, 4)
+#define PARLINO_NAME_nbRegisterScriptProcessor PARLINO_DECORATED_NAME(nbRegisterScriptProcessor, 4)
+#define PARLINO_NAME_nbMessage PARLINO_DECORATED_NAME(nbMessage, 8)
+#define PARLINO_NAME_nbEditAction PARLINO_DECORATED_NAME(nbEditAction, 8)
+#define PARLINO_NAME_nbExecAction PARLINO_DECORATED_NAME(nbExecAction, 8)
+#define PARLINO_NAME_QV_CHAT_MY_IP "QV_CHAT_MY_IP"
+#define PARLINO_NAME_QV_CHAT_OPEN_PORT "QV_CHAT_OPEN_PORT"
+#define PARLINO_NAME_QV_CHAT_SEND_TXT "QV_CHAT_SEND_TXT"
+#define PARLINO_NAME_QV_CHAT_RCV_TXT "QV_CHAT_RCV_TXT"
+#define PARLINO_NAME_QV_CHAT_CLOSE_PORT "QV_CHAT_CLOSE_PORT"
+#define PARLINO_NAME_QV_CHAT_MYIP "QV_CHAT_MYIP"
 
 #ifdef __cplusplus
 }

@@ -2,7 +2,7 @@
 # The main job: installs what the demo needs (scripts/setup.sh demo), builds
 # the Linux preset's host, then runs a live chat on loopback between two
 # publications, ann and bob, each one a
-# `parlino run` of examples/conversation.pub. Their lines are shown as they
+# `parlino run` of examples/conversation.txt. Their lines are shown as they
 # happen: "> " a line said, "< " a line heard from the other side.
 # Needs no terminal and no standard input.
 set -euo pipefail
@@ -31,7 +31,7 @@ echo "== parlino info"
 echo
 echo "== a live chat on loopback: ann on port ${ports[0]}, bob on port ${ports[1]}"
 side() { # NAME MY_PORT PEER_PORT
-    "$build/parlino" run examples/conversation.pub --set side="$1" --set my_port="$2" --set peer_port="$3" \
+    "$build/parlino" run examples/conversation.txt --set side="$1" --set my_port="$2" --set peer_port="$3" \
         --set lines=$lines --set pace=400 </dev/null 2>&1 | sed -u "s/^/[$1] /" | tee "$work/$1.out" &
     pids+=($!)
 }

@@ -10,4 +10,12 @@ if ! diff <(echo "$listed") <(echo "$declared"); then
     echo "$list and $header differ (< listed, > declared)" >&2
     exit 1
 fi
-echo "$(echo "$declared" | wc -l) functions declared and listed"
+# The header's list of export names spells each as the export list does.
+named=$(sed -nE -e 's/^#define PARLINO_NAME_([A-Za-z0-9_]+) PARLINO_DECORATED_NAME\(\1, ([0-9]+)\)$/\1 \2 decorated/p' \
+    -e 's/^#define PARLINO_NAME_([A-Za-z0-9_]+) "\1"$/\1 plain/p' "$header" | sort)
+spelt=$(grep -vE '^(#|[[:space:]]*$)' "$list" | awk '{ print $1, ($3 == "plain" ? "plain" : $2 " " $3) }' | sort)
+if ! diff <(echo "$spelt") <(echo "$named"); then
+    echo "$list and the PARLINO_NAME_ list of $header differ (< listed, > named)" >&2
+    exit 1
+fi
+echo "$(echo "$declared" | wc -l) functions declared, listed and named"

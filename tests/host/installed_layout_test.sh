@@ -16,19 +16,37 @@ ls "$prefix"/*/Parlino.* >/dev/null 2>&1 || fail "no installed module"
 # The documents users read: on Windows the ZIP's own README and the guides,
 # on Linux the manual page and the documents in the doc folder.
 if [[ -n $runner ]]; then
-    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.pub examples/minimal_host.c; do
+    for file in README.txt LICENSE.txt CHANGELOG.txt docs/authors-guide.html docs/host.html examples/talk.txt examples/minimal_host.c; do
         [[ -s $prefix/$file ]] || fail "no $file"
     done
     ! grep -qiwE 'apt-get|bash|cmake|preset|sudo' "$prefix/README.txt" ||
         fail "the Windows README gives developers' instructions"
 else
     [[ -s $prefix/share/man/man1/parlino.1 ]] || fail "no share/man/man1/parlino.1"
-    for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.pub; do
+    for file in README.md LICENSE CHANGELOG.md docs/authors-guide.md examples/talk.txt; do
         ls "$prefix"/share/doc/*/"$file" >/dev/null 2>&1 || fail "no share/doc/.../$file"
     done
     # The installed documents link only what is installed beside them.
     bash "$(dirname "$0")/../docs/check_links.sh" "$(dirname "$prefix"/share/doc/*/README.md)" >/dev/null ||
         fail "an installed document links a file that is not installed"
+fi
+# The C example builds with the line its comment gives for this layout, and
+# for the source tree (in a copy of examples/ and plugin/parlino.h).
+build_with_its_line() { # LAYOUT FOLDER
+    local line
+    line=$(grep -A1 -F "$1" "$2/minimal_host.c" | sed -n 's/^ \*     \$ //p')
+    [[ -n $line ]] || fail "minimal_host.c gives no build line for $1"
+    (cd "$2" && eval "$line") >"$work/example.err" 2>&1 || fail "$1: $line: $(cat "$work/example.err")"
+}
+if [[ -n $runner ]]; then
+    build_with_its_line "Windows ZIP" "$prefix/examples"
+else
+    build_with_its_line "Linux package" "$(echo "$prefix"/share/doc/*/examples)"
+    "$prefix"/share/doc/*/examples/minimal_host "$(echo "$prefix"/lib*/Parlino.so)" "$("$free_udp_ports" 1)" \
+        >"$work/example.out" 2>&1 || fail "the example built in the installed layout did not chat"
+    mkdir -p "$work/source/examples" "$work/source/plugin"
+    cp "$examples/minimal_host.c" "$work/source/examples" && cp "$examples/../plugin/parlino.h" "$work/source/plugin"
+    build_with_its_line "Source tree" "$work/source/examples"
 fi
 $runner "$host" info >"$work/info.out" 2>"$work/info.err" || fail "the installed host cannot use the installed module"
 grep -qF "module:      " "$work/info.out" || fail "info shows no module"

@@ -64,12 +64,12 @@ wait_exit() {
 }
 
 # start_conversation SIDE HOST [OPTION...]: HOST (a path or a shell
-# function) plays examples/conversation.pub as SIDE in the background with
+# function) plays examples/conversation.txt as SIDE in the background with
 # the given --set options; its output goes to $work/SIDE.out and .err.
 start_conversation() {
     local side=$1 host=$2
     shift 2
-    "$host" run "$examples/conversation.pub" --set side="$side" "$@" \
+    "$host" run "$examples/conversation.txt" --set side="$side" "$@" \
         >"$work/$side.out" 2>"$work/$side.err" &
     started_pids+=($!)
 }

@@ -47,6 +47,17 @@ start_conversation bob parlino --set my_port="${ports[1]}" --set peer_port="${po
 expect_all_succeed 120
 said_equals_heard "$work/ann.out" "$work/bob.out" 5
 said_equals_heard "$work/bob.out" "$work/ann.out" 5
+# The authors' guide's publication twice, called by the examples' old name
+# (guide-chat.pub reads guide-chat.txt): a line goes each way.
+for side in 0 1; do
+    parlino run "$examples/guide-chat.pub" --set my_port="${ports[side]}" --set peer_port="${ports[1 - side]}" \
+        --set typed_line="hello from $side" --set typing_ms=6000 --set ticks=3 --set tick_ms=200 \
+        >"$work/guide$side.out" 2>"$work/guide$side.err" &
+    started_pids+=($!)
+done
+expect_all_succeed 120
+grep -q "^< hello from 1" "$work/guide0.out" && grep -q "^< hello from 0" "$work/guide1.out" ||
+    fail "the guide's two copies did not each hear the other under wine"
 mapfile -t ports < <("$wine_run" "$free_udp_ports" 2 | tr -d '\r')
 mkfifo "$work/cid.in" "$work/dan.in"
 exec 5<>"$work/cid.in" 6<>"$work/dan.in"
@@ -72,4 +83,4 @@ for pid in "$cid" "$dan"; do
 done
 grep -qF "port ${ports[0]} closed" "$work/cid.out" || fail "/quit did not close the port under wine"
 grep -qF "port ${ports[1]} closed" "$work/dan.out" || fail "the end of input did not close the port under wine"
-echo "under wine: info, a refused publication, the deepest nesting, 5 lines each way, a chat both ways"
+echo "under wine: info, a refused publication, the deepest nesting, 5 lines each way, the guide's publication both ways, a chat both ways"

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The Windows ZIP, made by CPack from this build, read as Notepad and a
-# browser show it: every .txt is plain text (no **, ](, \| or |---) of at
-# most 78 columns; each guide is one web page whose links and pictures lead
-# to files and headings inside the ZIP.
+# The Windows ZIP, made by CPack from this build (or the ZIP named by
+# PARLINO_PACKAGE_ZIP), read as a Windows PC shows it: README.txt straight
+# inside the folder Explorer's "Extract All" makes; every text file with
+# CR LF line ends; the examples as .txt, none as .pub; each .txt at the top plain text
+# (no **, ](, \| or |---) of at most 78 columns; CHANGELOG.txt opening with
+# the ZIP's version and its date; each guide one web page whose links and
+# pictures lead to files and headings inside the ZIP.
 # Usage: check_package.sh BUILD_FOLDER GUIDE...
 set -euo pipefail
 build=$1
@@ -13,16 +16,33 @@ fail() {
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$build" && cpack -G ZIP -B "$work" >"$work/cpack.out" 2>&1) || fail "cpack: $(cat "$work/cpack.out")"
-mkdir "$work/unpacked" && cd "$work/unpacked" && cmake -E tar xf "$work"/*.zip
-top=$(find . -mindepth 1 -maxdepth 1 -type d -print -quit)
-[[ -f $top/README.txt ]] || fail "no README.txt at the top of the ZIP"
+if [[ -n ${PARLINO_PACKAGE_ZIP:-} ]]; then
+    cp "$PARLINO_PACKAGE_ZIP" "$work"
+else
+    (cd "$build" && cpack -G ZIP -B "$work" >"$work/cpack.out" 2>&1) || fail "cpack: $(cat "$work/cpack.out")"
+fi
+zip=$(echo "$work"/*.zip)
+mkdir "$work/unpacked" && cd "$work/unpacked" && cmake -E tar xf "$zip"
+top=.
+[[ -f README.txt ]] || fail "no README.txt at the top of the ZIP: Extract All would nest $(ls)"
+
+while IFS= read -r -d '' file; do
+    grep -qI . "$file" || continue
+    ! LC_ALL=C awk '!/\r$/ { print FILENAME ":" FNR ": a line end without CR"; bad = 1; exit } END { exit !bad }' "$file" >&2 ||
+        fail "$file has LF line ends"
+done < <(find . -type f -print0)
+[[ -z $(find . -name '*.pub') ]] || fail "an example ends in .pub: $(find . -name '*.pub')"
+ls examples/*.txt >/dev/null 2>&1 || fail "no example publication as .txt"
+version=$(basename "$zip" | sed -E 's/^Parlino-(.*)-win32\.zip$/\1/')
+first=$(tr -d '\r' <CHANGELOG.txt | grep -m1 -E '^(Unreleased|[0-9.]+ \(|[0-9.]+$)' || true)
+[[ $first =~ ^$version\ \([0-9]{4}-[0-9]{2}-[0-9]{2}\)$ ]] ||
+    fail "CHANGELOG.txt opens with \"$first\", not the ZIP's version $version and its date"
 
 while IFS= read -r -d '' text; do
     ! grep -nF -e '**' -e '](' -e '\|' -e '|---' "$text" >&2 || fail "$text holds Markdown"
     ! tr -d '\r' <"$text" | awk 'length > 78 { print FNR ": " $0; bad = 1 } END { exit !bad }' >&2 ||
         fail "$text has lines over 78 columns"
-done < <(find "$top" -name '*.txt' -print0)
+done < <(find "$top" -maxdepth 1 -name '*.txt' -print0)
 
 for guide in "$@"; do
     page=$top/docs/$(basename "${guide%.md}").html
@@ -37,4 +57,4 @@ for guide in "$@"; do
         [[ $target != *#* ]] || grep -qF "id=\"${target#*#}\"" "$path" || fail "$page: no heading for $target"
     done < <(grep -oE '(href|src)="[^"]*"' "$page" | sed -E 's/^(href|src)="//; s/"$//')
 done
-echo "package: plain text for Notepad, one web page per guide ($#), every link and picture inside"
+echo "package: one folder level, CR LF throughout, examples as .txt, changelog of $version, plain text for Notepad, one web page per guide ($#), every link and picture inside"
