@@ -22,11 +22,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Configuring the linux preset finds GoogleTest (it builds the tests too)
-# and help2man (the manual page).
+# and libedit (the chat's line editor).
 demo_packages=(
     build-essential cmake ninja-build pkg-config
     libcli11-dev libedit-dev
-    libgtest-dev libgmock-dev help2man
+    libgtest-dev libgmock-dev
 )
 test_packages=(
     git googletest libbenchmark-dev
