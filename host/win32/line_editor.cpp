@@ -7,6 +7,6 @@
 
 namespace parlino::host {
 
-std::unique_ptr<LineEditor> openLineEditor(const std::string &) { return nullptr; }
+std::unique_ptr<LineEditor> openLineEditor(const std::string &, std::string &) { return nullptr; }
 
 } // namespace parlino::host
