@@ -132,7 +132,12 @@ class ModuleEnvironment : public PublicationEnvironment {
   public:
     ModuleEnvironment(PluginHost &host, Charset &charset) : host_(host), charset_(charset) {}
     void runAction(std::int32_t number, const std::string &parameter) override { host_.execute(number, parameter); }
-    void pause(std::uint32_t milliseconds) override { system::sleepMilliseconds(milliseconds); }
+    // A pause ends early when the run is interrupted.
+    void pause(std::uint32_t milliseconds) override {
+        for (std::uint32_t slept = 0; slept < milliseconds && !system::interruptRequested(); slept += 20)
+            system::sleepMilliseconds(std::min<std::uint32_t>(20, milliseconds - slept));
+    }
+    bool keepRunning() override { return !system::interruptRequested(); }
     std::string decodedForPrint(std::string_view text) override { return charset_.toUtf8(text); }
 
   private:
@@ -171,6 +176,9 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
         host->variables().set(setting.substr(0, equals), setting.substr(equals + 1));
     }
     ModuleEnvironment environment(*host, charset);
+    // Ctrl-C, SIGTERM or a hang-up stop the run between two lines, its
+    // printed lines written out, and the module unloaded.
+    system::catchInterrupt();
     RunOutcome outcome;
     {
         // Printed lines leave in batches, each within a few tens of milliseconds,
@@ -180,6 +188,8 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     }
     if (outcome.finished)
         return exit_code::success;
+    if (system::interruptRequested())
+        return system::interruptExitCode();
     // A fail line's text may hold values that came from the network.
     std::cerr << path << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
               << '\n';
@@ -208,7 +218,7 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
     case ChatEnd::endOfInput:
         return exit_code::success;
     case ChatEnd::interrupted:
-        return exit_code::interrupted;
+        return system::interruptExitCode();
     case ChatEnd::portNotOpened:
         return exit_code::portNotOpened;
     case ChatEnd::actionMissing:
@@ -221,7 +231,8 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
 
 const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running); "
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
-                           "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 130 interrupted.";
+                           "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 128 and the signal's number when interrupted: 130 Ctrl-C, 143 SIGTERM, "
+                           "129 hang-up.";
 
 const std::string commandNames[] = {"info", "run", "chat"};
 

@@ -112,19 +112,31 @@ void sleepMilliseconds(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 // ---- Console ----
 
 namespace {
-std::atomic<bool> interruptFlag{false};
+// The exit code of the first interrupt that came, 0 before one.
+std::atomic<int> interruptCode{0};
 
 BOOL WINAPI noteInterrupt(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    int none = 0;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        interruptCode.compare_exchange_strong(none, 130);
+        return TRUE;
+    }
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
         return FALSE;
-    interruptFlag.store(true);
+    // The console is going away, as a terminal hangs up. Windows ends the
+    // process when this returns: the main thread gets the few seconds it
+    // allows to close the port and end with its own code.
+    interruptCode.compare_exchange_strong(none, 129);
+    ::Sleep(4000);
     return TRUE;
 }
 } // namespace
 
 void catchInterrupt() { ::SetConsoleCtrlHandler(noteInterrupt, TRUE); }
 
-bool interruptRequested() { return interruptFlag.load(); }
+bool interruptRequested() { return interruptCode.load() != 0; }
+
+int interruptExitCode() { return interruptRequested() ? interruptCode.load() : 130; }
 
 std::string timeOfDayText() {
     SYSTEMTIME now;
