@@ -72,6 +72,11 @@ std::unique_ptr<PluginHost> loadModule(std::string path) {
     return host;
 }
 
+// A publication is a script of lines, not data: a file larger than this
+// (a program, a disk image, /dev/zero) is refused before it is parsed, so
+// that neither it nor its faults fill the memory.
+constexpr std::size_t largestPublication = 512 * 1024;
+
 bool readWholeFile(const std::string &path, std::string &text) {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -82,11 +87,17 @@ bool readWholeFile(const std::string &path, std::string &text) {
     // buffer of up to twice its size.
     std::error_code notRegular;
     if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular)
-        text.reserve(static_cast<std::size_t>(size));
+        text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, largestPublication + 1)));
     char buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= largestPublication && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
+    if (text.size() > largestPublication) {
+        std::fclose(file);
+        std::cerr << "parlino: the publication " << path << " is larger than 512 KB (524,288 bytes): "
+                  << "it is no publication, or one to split into several\n";
+        return false;
+    }
     const bool failed = std::ferror(file) != 0;
     // Such as "Is a directory": a folder opens on Linux, but cannot be read.
     const int reason = errno;
