@@ -11,6 +11,8 @@
 #include "host/system.h"
 #include "host/visible_text.h"
 
+#include "chat/number_text.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -245,6 +247,14 @@ const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail,
                            "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 128 and the signal's number when interrupted: 130 Ctrl-C, 143 SIGTERM, "
                            "129 hang-up.";
 
+const char *chatHelp =
+    "Keys on a terminal: Enter sends the line; an empty line sends the time of day. Tab is a tab. Left, Right, "
+    "Home, End, Backspace, Delete, Ctrl-U, Ctrl-W and Ctrl-K edit the line; Up and Down recall earlier lines. "
+    "Ctrl-D on an empty line or /quit leaves; Ctrl-C leaves at once and sends nothing of the line being "
+    "typed; Ctrl-Z stops the chat until fg.\n"
+    "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
+    "(one datagram): a longer line is not sent. On a pipe, each line read is sent.\n\n";
+
 const std::string commandNames[] = {"info", "run", "chat"};
 
 // The number of single-letter edits from one word to the other.
@@ -263,6 +273,20 @@ std::size_t editDistance(const std::string &from, const std::string &to) {
         }
     }
     return row[to.size()];
+}
+
+// The option of `command` one or two edits away from `word` (--prot,
+// --Port), as "--port"; empty when there is none.
+std::string closestOption(const CLI::App &command, const std::string &word) {
+    std::string closest;
+    std::size_t distance = 3;
+    if (word.rfind("--", 0) != 0)
+        return closest;
+    for (const auto *option : command.get_options())
+        for (const auto &name : option->get_lnames())
+            if (const auto d = editDistance(word.substr(2), name); d < distance && d > 0)
+                distance = d, closest = "--" + name;
+    return closest;
 }
 
 // The first word that is neither an option nor the value of --module or
@@ -339,7 +363,7 @@ int run(int argc, char **argv) {
     addCharsetOption(*runCommand, charsetName);
     runCommand->add_option("FILE", publicationPath, "The publication to play")->required();
     runCommand
-        ->add_option("--set", settings, "Give a variable its first value (repeatable)")
+        ->add_option("--set", settings, "Give a variable its first value (repeatable, once for each NAME)")
         ->type_name("NAME=VALUE")
         ->check(CLI::Validator(
             [](std::string &text) -> std::string {
@@ -355,6 +379,7 @@ int run(int argc, char **argv) {
     std::string peerText;
     auto *chatCommand = app.add_subcommand("chat", "Chat with another parlino from this terminal");
     addCommonOptions(*chatCommand, modulePath);
+    chatCommand->footer(std::string(chatHelp) + exitCodeHelp);
     addCharsetOption(*chatCommand, charsetName);
     chatCommand->add_option("--port", portText, "The local UDP port to open, 1 to 65535")
         ->required()
@@ -368,21 +393,44 @@ int run(int argc, char **argv) {
             ""));
     chatCommand
         ->add_option("--peer", peerText,
-                     "The other side: its IPv4 address or host name (looked up before the chat starts) "
+                     "The other side: its IPv4 address (four decimal numbers) or host name (looked up before the chat starts) "
                      "and its port, such as 127.0.0.1:40002 or localhost:40002")
         ->required()
         ->type_name("HOST:PORT")
         ->check(CLI::Validator(
             [](std::string &text) -> std::string {
-                return parsePeerHost(text) ? std::string()
-                                           : "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 "
-                                             "(a dotted IPv4 address or a host name, a decimal port 1 to "
-                                             "65535), not \"" + text + "\"";
+                if (parsePeerHost(text))
+                    return {};
+                // Read with the module's own rule: what it would send to.
+                const auto host = text.substr(0, std::min(text.rfind(':'), text.size()));
+                if (!host.empty() && std::isdigit(static_cast<unsigned char>(host[0])) && !isDottedIpv4(host))
+                    return "the module reads the address \"" + host + "\" as " +
+                           addressToText(textToAddress(host)) +
+                           ": give it as four decimal numbers 0 to 255, such as 127.0.0.1";
+                return "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 (a dotted IPv4 address or a "
+                       "host name, a decimal port 1 to 65535), not \"" + text + "\"";
             },
             ""));
 
     if (refuseUnknownCommand(argc, argv))
         return exit_code::usage;
+    // Words parlino does not know, named in the order given, with the
+    // option meant when one is a near miss; false when there are none.
+    const auto nameStrayWords = [&] {
+        for (const auto *command : {&app, info, runCommand, chatCommand})
+            if (auto words = command->remaining(); !words.empty()) {
+                // The parser keeps them from the last one back.
+                std::reverse(words.begin(), words.end());
+                app.exit(CLI::ExtrasError(words));
+                for (const auto &word : words)
+                    if (const auto meant = closestOption(*command, word); !meant.empty()) {
+                        std::cerr << "parlino: " << word << ": did you mean " << meant << "?\n";
+                        break;
+                    }
+                return true;
+            }
+        return false;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success &success) {
@@ -391,14 +439,12 @@ int run(int argc, char **argv) {
         // A word parlino does not know displaced the option that is missing
         // (-p for --port, a port given without --port): that word is what
         // to name.
-        for (const auto *command : {&app, info, runCommand, chatCommand})
-            if (auto words = command->remaining(); !words.empty()) {
-                // The error lists its words from the last one back.
-                std::reverse(words.begin(), words.end());
-                app.exit(CLI::ExtrasError(words));
-                return exit_code::usage;
-            }
-        app.exit(error);
+        if (!nameStrayWords())
+            app.exit(error);
+        return exit_code::usage;
+    } catch (const CLI::ExtrasError &error) {
+        if (!nameStrayWords())
+            app.exit(error);
         return exit_code::usage;
     } catch (const CLI::ArgumentMismatch &error) {
         for (const auto *command : {info, runCommand, chatCommand})
@@ -414,6 +460,16 @@ int run(int argc, char **argv) {
         app.exit(error);
         return exit_code::usage;
     }
+
+    // A second value for one variable would silently win over the first.
+    for (std::size_t i = 0; i < settings.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (const auto name = settings[i].substr(0, settings[i].find('='));
+                name == settings[j].substr(0, settings[j].find('='))) {
+                std::cerr << "parlino: --set " << name << " is given twice (" << settings[j] << ", " << settings[i]
+                          << "); give each variable once\nRun with --help for more information.\n";
+                return exit_code::usage;
+            }
 
     std::string error;
     const auto charset = openCharset(charsetName, error);
