@@ -237,12 +237,21 @@ class ConsoleInput : public std::streambuf {
     int_type underflow() override {
         if (ended_)
             return traits_type::eof();
-        wchar_t wide[1024];
+        // A long line (a paste) comes in several reads; a character of two
+        // UTF-16 units cut between two of them waits for its second half.
+        wchar_t wide[1025];
         DWORD read = 0;
-        if (!::ReadConsoleW(console_, wide, 1024, &read, nullptr) || read == 0 || wide[0] == 0x1A) {
+        const DWORD carried = carry_ != 0 ? 1 : 0;
+        wide[0] = carry_;
+        if (!::ReadConsoleW(console_, wide + carried, 1024, &read, nullptr) || read == 0 ||
+            wide[carried] == 0x1A) {
             ended_ = true;
             return traits_type::eof();
         }
+        read += carried;
+        carry_ = 0;
+        if (read > 1 && wide[read - 1] >= 0xD800 && wide[read - 1] <= 0xDBFF)
+            carry_ = wide[--read];
         line_ = utf8FromWide(wide, static_cast<int>(read));
         setg(line_.data(), line_.data(), line_.data() + line_.size());
         return traits_type::to_int_type(line_[0]);
@@ -251,6 +260,7 @@ class ConsoleInput : public std::streambuf {
   private:
     HANDLE console_;
     std::string line_;
+    wchar_t carry_ = 0;
     bool ended_ = false;
 };
 
