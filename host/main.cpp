@@ -4,6 +4,7 @@
 #include "host/chat.h"
 #include "host/console_window.h"
 #include "host/exit_codes.h"
+#include "host/line_editor.h"
 #include "host/live_output.h"
 #include "host/plugin_host.h"
 #include "host/publication.h"
@@ -247,11 +248,10 @@ const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail,
                            "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 128 and the signal's number when interrupted: 130 Ctrl-C, 143 SIGTERM, "
                            "129 hang-up.";
 
-const char *chatHelp =
-    "Keys on a terminal: Enter sends the line; an empty line sends the time of day. Tab is a tab. Left, Right, "
-    "Home, End, Backspace, Delete, Ctrl-U, Ctrl-W and Ctrl-K edit the line; Up and Down recall earlier lines. "
-    "Ctrl-D on an empty line or /quit leaves; Ctrl-C leaves at once and sends nothing of the line being "
-    "typed; Ctrl-Z stops the chat until fg.\n"
+const std::string chatHelp =
+    std::string(lineEditorKeys) +
+    " Enter sends the line; an empty line sends the time of day. /quit leaves; Ctrl-C leaves at once and sends "
+    "nothing of the line being typed.\n"
     "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
     "(one datagram): a longer line is not sent. On a pipe, each line read is sent.\n\n";
 
@@ -379,7 +379,7 @@ int run(int argc, char **argv) {
     std::string peerText;
     auto *chatCommand = app.add_subcommand("chat", "Chat with another parlino from this terminal");
     addCommonOptions(*chatCommand, modulePath);
-    chatCommand->footer(std::string(chatHelp) + exitCodeHelp);
+    chatCommand->footer(chatHelp + exitCodeHelp);
     addCharsetOption(*chatCommand, charsetName);
     chatCommand->add_option("--port", portText, "The local UDP port to open, 1 to 65535")
         ->required()

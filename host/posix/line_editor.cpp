@@ -154,11 +154,15 @@ class EditLineEditor : public LineEditor {
             if (const auto plain = plainTextLength(unread_); plain > 0) {
                 // One insertion and one redraw for all of it.
                 eraseTypedLine();
-                el_insertstr(editor_, unread_.substr(0, plain).c_str());
-                unread_.erase(0, plain);
+                const bool inserted = el_insertstr(editor_, unread_.substr(0, plain).c_str()) == 0;
                 el_set(editor_, EL_REFRESH);
-                continue;
+                if (inserted) {
+                    unread_.erase(0, plain);
+                    continue;
+                }
             }
+            // A key, or text libedit did not take in one piece (a form it
+            // does not decode): one character.
             int count = 0;
             const wchar_t *text = el_wgets(editor_, &count);
             // A count of -1 is a key that left the line unfinished or empty
@@ -312,6 +316,11 @@ class EditLineEditor : public LineEditor {
 };
 
 } // namespace
+
+const char *const lineEditorKeys =
+    "Keys on a terminal: Left, Right, Home, End, Backspace, Delete, Ctrl-U, Ctrl-W and Ctrl-K edit the line; Up "
+    "and Down recall earlier lines; Tab is a tab; Ctrl-D on an empty line leaves; Ctrl-Z stops the chat until "
+    "fg.";
 
 std::unique_ptr<LineEditor> openLineEditor(const std::string &prompt, std::string &note) {
     if (!system::inputIsTerminal() || !system::outputIsTerminal())
