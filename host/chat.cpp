@@ -235,7 +235,10 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
 
     system::catchInterrupt();
     // Only here: the editor draws its prompt at once.
-    chat->editor = openLineEditor("> ");
+    std::string editorNote;
+    chat->editor = openLineEditor("> ", editorNote);
+    if (!editorNote.empty())
+        chat->warn(editorNote);
     system::Thread receiver([chat] { chat->receiveUntilStopped(); });
     system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
     if (!receiver.started() || !keyboard.started()) {

@@ -61,9 +61,11 @@ std::optional<PeerAddress> parsePeerHost(std::string_view text) {
     for (const char c : name)
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
             return std::nullopt;
-    // All digits and dots is a mistyped address, not a name.
-    if (name.find_first_not_of("0123456789.") == std::string_view::npos || name.front() == '-' ||
-        name.front() == '.')
+    // A name that starts with a digit is an address to the module, which
+    // reads "127.1" as 127.1.0.0 and "0x7f000001" as 0.0.0.0, while the
+    // system would look both up as 127.0.0.1: only the four decimal numbers
+    // mean one address to both.
+    if ((name.front() >= '0' && name.front() <= '9') || name.front() == '-' || name.front() == '.')
         return std::nullopt;
     const auto port = parsePortNumber(text.substr(colon + 1));
     if (!port)

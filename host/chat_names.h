@@ -34,7 +34,8 @@ bool isDottedIpv4(std::string_view text);
 std::optional<std::uint16_t> parsePortNumber(std::string_view text);
 
 // NAME:PORT or ADDRESS:PORT, NAME a host name (letters, digits, dots and
-// hyphens) that is looked up before the chat starts. The name, when it is
+// hyphens, starting with a letter: what starts with a digit is an address)
+// that is looked up before the chat starts. The name, when it is
 // one, is in `address` until then.
 std::optional<PeerAddress> parsePeerHost(std::string_view text);
 

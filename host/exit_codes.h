@@ -1,4 +1,4 @@
-// The exit codes of parlino, as the README lists them.
+// The exit codes of parlino, as docs/host.md lists them.
 #pragma once
 
 namespace parlino::host::exit_code {
@@ -10,6 +10,7 @@ inline constexpr int moduleUnusable = 3;     // cannot load it, or it lacks a ne
 inline constexpr int publicationInvalid = 4; // missing, unreadable or faulty publication file
 inline constexpr int portNotOpened = 5;      // the chat port could not be opened
 inline constexpr int internalFailure = 70;      // out of memory and the like
-inline constexpr int interrupted = 130;      // Ctrl-C
+// An interrupt ends with 128 and the signal's number: 130 Ctrl-C, 143
+// SIGTERM, 129 a hang-up (system::interruptExitCode).
 
 } // namespace parlino::host::exit_code

@@ -21,9 +21,14 @@ class LineEditor {
     virtual void showLine(const std::string &text, bool onStandardError = false) = 0;
 };
 
+// The keys of the editor, for the chat's help.
+extern const char *const lineEditorKeys;
+
 // An editor on the terminal when standard input and output are one, else
 // null (the chat then reads plain lines). The terminal is given back as it
-// was when the editor is destroyed.
-std::unique_ptr<LineEditor> openLineEditor(const std::string &prompt);
+// was when the editor is destroyed. `note` is set to what the person should
+// be told once, such as how the terminal is read when the locale would lose
+// typed text.
+std::unique_ptr<LineEditor> openLineEditor(const std::string &prompt, std::string &note);
 
 } // namespace parlino::host

@@ -4,12 +4,15 @@
 #include "host/chat.h"
 #include "host/console_window.h"
 #include "host/exit_codes.h"
+#include "host/line_editor.h"
 #include "host/live_output.h"
 #include "host/plugin_host.h"
 #include "host/publication.h"
 #include "host/publication_runner.h"
 #include "host/system.h"
 #include "host/visible_text.h"
+
+#include "chat/number_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -72,6 +75,11 @@ std::unique_ptr<PluginHost> loadModule(std::string path) {
     return host;
 }
 
+// A publication is a script of lines, not data: a file larger than this
+// (a program, a disk image, /dev/zero) is refused before it is parsed, so
+// that neither it nor its faults fill the memory.
+constexpr std::size_t largestPublication = 512 * 1024;
+
 bool readWholeFile(const std::string &path, std::string &text) {
     std::FILE *file = std::fopen(path.c_str(), "rb");
     // The example publications were once named *.pub and are now *.txt, a
@@ -90,11 +98,17 @@ bool readWholeFile(const std::string &path, std::string &text) {
     // buffer of up to twice its size.
     std::error_code notRegular;
     if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular)
-        text.reserve(static_cast<std::size_t>(size));
+        text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, largestPublication + 1)));
     char buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= largestPublication && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
+    if (text.size() > largestPublication) {
+        std::fclose(file);
+        std::cerr << "parlino: the publication " << path << " is larger than 512 KB (524,288 bytes): "
+                  << "it is no publication, or one to split into several\n";
+        return false;
+    }
     const bool failed = std::ferror(file) != 0;
     // Such as "Is a directory": a folder opens on Linux, but cannot be read.
     const int reason = errno;
@@ -140,7 +154,12 @@ class ModuleEnvironment : public PublicationEnvironment {
   public:
     ModuleEnvironment(PluginHost &host, Charset &charset) : host_(host), charset_(charset) {}
     void runAction(std::int32_t number, const std::string &parameter) override { host_.execute(number, parameter); }
-    void pause(std::uint32_t milliseconds) override { system::sleepMilliseconds(milliseconds); }
+    // A pause ends early when the run is interrupted.
+    void pause(std::uint32_t milliseconds) override {
+        for (std::uint32_t slept = 0; slept < milliseconds && !system::interruptRequested(); slept += 20)
+            system::sleepMilliseconds(std::min<std::uint32_t>(20, milliseconds - slept));
+    }
+    bool keepRunning() override { return !system::interruptRequested(); }
     std::string decodedForPrint(std::string_view text) override { return charset_.toUtf8(text); }
 
   private:
@@ -179,6 +198,9 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
         host->variables().set(setting.substr(0, equals), setting.substr(equals + 1));
     }
     ModuleEnvironment environment(*host, charset);
+    // Ctrl-C, SIGTERM or a hang-up stop the run between two lines, its
+    // printed lines written out, and the module unloaded.
+    system::catchInterrupt();
     RunOutcome outcome;
     {
         // Printed lines leave in batches, each within a few tens of milliseconds,
@@ -188,6 +210,8 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     }
     if (outcome.finished)
         return exit_code::success;
+    if (system::interruptRequested())
+        return system::interruptExitCode();
     // A fail line's text may hold values that came from the network.
     std::cerr << path << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
               << '\n';
@@ -216,7 +240,7 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
     case ChatEnd::endOfInput:
         return exit_code::success;
     case ChatEnd::interrupted:
-        return exit_code::interrupted;
+        return system::interruptExitCode();
     case ChatEnd::portNotOpened:
         return exit_code::portNotOpened;
     case ChatEnd::actionMissing:
@@ -229,7 +253,15 @@ int chat(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Ch
 
 const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running); "
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
-                           "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 130 interrupted.";
+                           "missing or faulty; 5 the chat port could not be opened; 70 internal failure; 128 and the signal's number when interrupted: 130 Ctrl-C, 143 SIGTERM, "
+                           "129 hang-up.";
+
+const std::string chatHelp =
+    std::string(lineEditorKeys) +
+    " Enter sends the line; an empty line sends the time of day. /quit leaves; Ctrl-C leaves at once and sends "
+    "nothing of the line being typed.\n"
+    "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
+    "(one datagram): a longer line is not sent. On a pipe, each line read is sent.\n\n";
 
 const std::string commandNames[] = {"info", "run", "chat"};
 
@@ -249,6 +281,20 @@ std::size_t editDistance(const std::string &from, const std::string &to) {
         }
     }
     return row[to.size()];
+}
+
+// The option of `command` one or two edits away from `word` (--prot,
+// --Port), as "--port"; empty when there is none.
+std::string closestOption(const CLI::App &command, const std::string &word) {
+    std::string closest;
+    std::size_t distance = 3;
+    if (word.rfind("--", 0) != 0)
+        return closest;
+    for (const auto *option : command.get_options())
+        for (const auto &name : option->get_lnames())
+            if (const auto d = editDistance(word.substr(2), name); d < distance && d > 0)
+                distance = d, closest = "--" + name;
+    return closest;
 }
 
 // The first word that is neither an option nor the value of --module or
@@ -325,7 +371,7 @@ int run(int argc, char **argv) {
     addCharsetOption(*runCommand, charsetName);
     runCommand->add_option("FILE", publicationPath, "The publication to play")->required();
     runCommand
-        ->add_option("--set", settings, "Give a variable its first value (repeatable)")
+        ->add_option("--set", settings, "Give a variable its first value (repeatable, once for each NAME)")
         ->type_name("NAME=VALUE")
         ->check(CLI::Validator(
             [](std::string &text) -> std::string {
@@ -341,6 +387,7 @@ int run(int argc, char **argv) {
     std::string peerText;
     auto *chatCommand = app.add_subcommand("chat", "Chat with another parlino from this terminal");
     addCommonOptions(*chatCommand, modulePath);
+    chatCommand->footer(chatHelp + exitCodeHelp);
     addCharsetOption(*chatCommand, charsetName);
     chatCommand->add_option("--port", portText, "The local UDP port to open, 1 to 65535")
         ->required()
@@ -354,21 +401,44 @@ int run(int argc, char **argv) {
             ""));
     chatCommand
         ->add_option("--peer", peerText,
-                     "The other side: its IPv4 address or host name (looked up before the chat starts) "
+                     "The other side: its IPv4 address (four decimal numbers) or host name (looked up before the chat starts) "
                      "and its port, such as 127.0.0.1:40002 or localhost:40002")
         ->required()
         ->type_name("HOST:PORT")
         ->check(CLI::Validator(
             [](std::string &text) -> std::string {
-                return parsePeerHost(text) ? std::string()
-                                           : "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 "
-                                             "(a dotted IPv4 address or a host name, a decimal port 1 to "
-                                             "65535), not \"" + text + "\"";
+                if (parsePeerHost(text))
+                    return {};
+                // Read with the module's own rule: what it would send to.
+                const auto host = text.substr(0, std::min(text.rfind(':'), text.size()));
+                if (!host.empty() && std::isdigit(static_cast<unsigned char>(host[0])) && !isDottedIpv4(host))
+                    return "the module reads the address \"" + host + "\" as " +
+                           addressToText(textToAddress(host)) +
+                           ": give it as four decimal numbers 0 to 255, such as 127.0.0.1";
+                return "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 (a dotted IPv4 address or a "
+                       "host name, a decimal port 1 to 65535), not \"" + text + "\"";
             },
             ""));
 
     if (refuseUnknownCommand(argc, argv))
         return exit_code::usage;
+    // Words parlino does not know, named in the order given, with the
+    // option meant when one is a near miss; false when there are none.
+    const auto nameStrayWords = [&] {
+        for (const auto *command : {&app, info, runCommand, chatCommand})
+            if (auto words = command->remaining(); !words.empty()) {
+                // The parser keeps them from the last one back.
+                std::reverse(words.begin(), words.end());
+                app.exit(CLI::ExtrasError(words));
+                for (const auto &word : words)
+                    if (const auto meant = closestOption(*command, word); !meant.empty()) {
+                        std::cerr << "parlino: " << word << ": did you mean " << meant << "?\n";
+                        break;
+                    }
+                return true;
+            }
+        return false;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success &success) {
@@ -377,14 +447,12 @@ int run(int argc, char **argv) {
         // A word parlino does not know displaced the option that is missing
         // (-p for --port, a port given without --port): that word is what
         // to name.
-        for (const auto *command : {&app, info, runCommand, chatCommand})
-            if (auto words = command->remaining(); !words.empty()) {
-                // The error lists its words from the last one back.
-                std::reverse(words.begin(), words.end());
-                app.exit(CLI::ExtrasError(words));
-                return exit_code::usage;
-            }
-        app.exit(error);
+        if (!nameStrayWords())
+            app.exit(error);
+        return exit_code::usage;
+    } catch (const CLI::ExtrasError &error) {
+        if (!nameStrayWords())
+            app.exit(error);
         return exit_code::usage;
     } catch (const CLI::ArgumentMismatch &error) {
         for (const auto *command : {info, runCommand, chatCommand})
@@ -400,6 +468,16 @@ int run(int argc, char **argv) {
         app.exit(error);
         return exit_code::usage;
     }
+
+    // A second value for one variable would silently win over the first.
+    for (std::size_t i = 0; i < settings.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (const auto name = settings[i].substr(0, settings[i].find('='));
+                name == settings[j].substr(0, settings[j].find('='))) {
+                std::cerr << "parlino: --set " << name << " is given twice (" << settings[j] << ", " << settings[i]
+                          << "); give each variable once\nRun with --help for more information.\n";
+                return exit_code::usage;
+            }
 
     std::string error;
     const auto charset = openCharset(charsetName, error);

@@ -57,10 +57,15 @@ void sleepMilliseconds(std::uint32_t milliseconds);
 
 // ---- Console ----
 
-// From now on Ctrl-C (and, on Linux, SIGTERM) only sets a flag that
-// interruptRequested() reports, so that the host can close the chat port.
+// From now on Ctrl-C, SIGTERM and a hang-up (SIGHUP on Linux unless it was
+// ignored when parlino started, as under nohup; the console window closed
+// on Windows) only set a flag that interruptRequested() reports, so that
+// the host can close its port and give the terminal back before it ends.
 void catchInterrupt();
 bool interruptRequested();
+// The exit code for the interrupt that came: 128 and the signal's number,
+// as a shell gives it (130 Ctrl-C, 143 SIGTERM, 129 a hang-up).
+int interruptExitCode();
 
 // The local time of day as HH:MM:SS.
 std::string timeOfDayText();

@@ -1,6 +1,8 @@
 #include "host/visible_text.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace parlino::host {
 namespace {
@@ -38,22 +40,48 @@ std::size_t readUtf8(std::string_view text, std::uint32_t &codePoint) {
     return length;
 }
 
-// Characters that are valid but steer how the text around them reads
-// without being seen: the bidirectional marks, embeddings, overrides and
-// isolates (with which "exe.txt" can be made to read "txt.exe"), the other
-// invisible format characters of U+2060 to U+206F, and the zero width
-// space and U+FEFF, which make two different texts look the same. The zero
-// width joiner and non-joiner are kept: emoji sequences and several scripts
-// need them to be drawn right.
-bool isHiddenFormatting(std::uint32_t codePoint) {
-    return codePoint == 0x061C || codePoint == 0x200B || codePoint == 0x200E || codePoint == 0x200F ||
-           (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2060 && codePoint <= 0x206F) ||
-           codePoint == 0xFEFF;
+// Characters that are valid but are not seen, or steer how the text around
+// them reads: with them "exe.txt" can be made to read "txt.exe", two
+// different texts look the same, or text hides in a line (Hangul fillers,
+// tag characters, soft hyphens). Unicode names them itself: what may be
+// ignored when drawn (Default_Ignorable_Code_Point), the format characters
+// (Cf), and the line and paragraph separators, which end a line for some
+// programs and not for others.
+struct CodePointRange {
+    std::uint32_t first, last;
+};
+constexpr CodePointRange invisibleCharacters[] = {
+#include "host/invisible_characters.inc"
+};
+
+bool isInvisible(std::uint32_t codePoint) {
+    const auto after = std::upper_bound(std::begin(invisibleCharacters), std::end(invisibleCharacters), codePoint,
+                                        [](std::uint32_t c, const CodePointRange &range) { return c < range.first; });
+    return after != std::begin(invisibleCharacters) && codePoint <= std::prev(after)->last;
+}
+
+bool isControl(std::uint32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
+
+// A character a person sees as a mark of its own.
+bool isVisible(std::uint32_t codePoint) {
+    return !isControl(codePoint) && !isInvisible(codePoint) && codePoint != ' ';
+}
+
+constexpr std::uint32_t zeroWidthNonJoiner = 0x200C, zeroWidthJoiner = 0x200D;
+
+// Variation selectors choose how the character before them is drawn (an
+// emoji in colour, a form of an ideograph).
+bool isVariationSelector(std::uint32_t codePoint) {
+    return (codePoint >= 0x180B && codePoint <= 0x180D) || codePoint == 0x180F ||
+           (codePoint >= 0xFE00 && codePoint <= 0xFE0F) || (codePoint >= 0xE0100 && codePoint <= 0xE01EF);
 }
 
 void appendCodePointText(std::string &shown, std::uint32_t codePoint) {
     shown += "<U+";
-    for (int shift = 12; shift >= 0; shift -= 4)
+    int shift = 12;
+    while (shift < 20 && codePoint >> (shift + 4) != 0)
+        shift += 4;
+    for (; shift >= 0; shift -= 4)
         shown += hexDigits[(codePoint >> shift) & 0xF];
     shown += '>';
 }
@@ -85,22 +113,38 @@ std::string undecodedByteText(unsigned char byte) {
 std::string visibleText(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
+    // What was written last as itself: a visible character, and whether it
+    // was a variation selector.
+    bool afterVisible = false, afterSelector = false;
     while (!text.empty()) {
         std::uint32_t codePoint = 0;
         const auto length = readUtf8(text, codePoint);
         if (length == 0) {
             shown += undecodedByteText(static_cast<unsigned char>(text[0]));
             text.remove_prefix(1);
+            afterVisible = afterSelector = false;
             continue;
+        }
+        // The joiners are kept between two visible characters, where emoji
+        // sequences and several scripts need them; one variation selector
+        // is kept after a visible character. Anywhere else they hide.
+        bool kept = !isInvisible(codePoint);
+        if (codePoint == zeroWidthNonJoiner || codePoint == zeroWidthJoiner) {
+            std::uint32_t next = 0;
+            kept = afterVisible && readUtf8(text.substr(length), next) != 0 && isVisible(next);
+        } else if (isVariationSelector(codePoint)) {
+            kept = afterVisible && !afterSelector;
         }
         if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) {
             shown += '^';
             shown += static_cast<char>(codePoint ^ 0x40);
-        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || isHiddenFormatting(codePoint)) {
+        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || !kept) {
             appendCodePointText(shown, codePoint);
         } else {
             shown.append(text.substr(0, length));
         }
+        afterSelector = kept && isVariationSelector(codePoint);
+        afterVisible = kept && (isVisible(codePoint) || afterSelector);
         text.remove_prefix(length);
     }
     return shown;

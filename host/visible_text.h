@@ -11,11 +11,12 @@ namespace parlino::host {
 
 // C0 controls other than tab, and DEL, in caret form (ESC as ^[, DEL as ^?);
 // C1 controls (U+0080 to U+009F) as <U+009B>, and so the invisible
-// characters that reorder or hide text (bidirectional overrides and
-// isolates U+202A to U+202E and U+2066 to U+2069, marks, zero width space,
-// word joiner, U+FEFF) as <U+202E>; each byte that is not part of
-// valid UTF-8 (a lone 0x9B, an overlong form, a surrogate, a cut sequence)
-// as \x9B. Tab is kept.
+// characters that reorder or hide text (Unicode's default ignorable and
+// format characters, and U+2028, U+2029: see invisible_characters.inc) as
+// <U+202E> or <U+E0041>, except a zero width joiner or non-joiner between
+// two visible characters and one variation selector after a visible one;
+// each byte that is not part of valid UTF-8 (a lone 0x9B, an overlong
+// form, a surrogate, a cut sequence) as \x9B. Tab is kept.
 std::string visibleText(std::string_view text);
 
 // Whether all of `text` is well-formed UTF-8.

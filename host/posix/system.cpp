@@ -120,10 +120,14 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
 // ---- Console ----
 
 namespace {
-std::atomic<bool> interruptFlag{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// The first signal that came, 0 before one.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void noteInterrupt(int) { interruptFlag.store(true); }
+extern "C" void noteInterrupt(int signal) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signal);
+}
 } // namespace
 
 void catchInterrupt() {
@@ -133,9 +137,14 @@ void catchInterrupt() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
-bool interruptRequested() { return interruptFlag.load(); }
+bool interruptRequested() { return interruptSignal.load() != 0; }
+
+int interruptExitCode() { return 128 + (interruptRequested() ? interruptSignal.load() : SIGINT); }
 
 std::string timeOfDayText() {
     const std::time_t now = std::time(nullptr);

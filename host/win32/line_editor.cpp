@@ -7,6 +7,10 @@
 
 namespace parlino::host {
 
-std::unique_ptr<LineEditor> openLineEditor(const std::string &) { return nullptr; }
+const char *const lineEditorKeys =
+    "Keys in a console: the console's own editing (arrows, Backspace, Esc) and history (Up, Down, F7); Tab is "
+    "a tab; Ctrl-Z then Enter leaves.";
+
+std::unique_ptr<LineEditor> openLineEditor(const std::string &, std::string &) { return nullptr; }
 
 } // namespace parlino::host

@@ -112,19 +112,31 @@ void sleepMilliseconds(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 // ---- Console ----
 
 namespace {
-std::atomic<bool> interruptFlag{false};
+// The exit code of the first interrupt that came, 0 before one.
+std::atomic<int> interruptCode{0};
 
 BOOL WINAPI noteInterrupt(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+    int none = 0;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        interruptCode.compare_exchange_strong(none, 130);
+        return TRUE;
+    }
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
         return FALSE;
-    interruptFlag.store(true);
+    // The console is going away, as a terminal hangs up. Windows ends the
+    // process when this returns: the main thread gets the few seconds it
+    // allows to close the port and end with its own code.
+    interruptCode.compare_exchange_strong(none, 129);
+    ::Sleep(4000);
     return TRUE;
 }
 } // namespace
 
 void catchInterrupt() { ::SetConsoleCtrlHandler(noteInterrupt, TRUE); }
 
-bool interruptRequested() { return interruptFlag.load(); }
+bool interruptRequested() { return interruptCode.load() != 0; }
+
+int interruptExitCode() { return interruptRequested() ? interruptCode.load() : 130; }
 
 std::string timeOfDayText() {
     SYSTEMTIME now;
@@ -225,12 +237,21 @@ class ConsoleInput : public std::streambuf {
     int_type underflow() override {
         if (ended_)
             return traits_type::eof();
-        wchar_t wide[1024];
+        // A long line (a paste) comes in several reads; a character of two
+        // UTF-16 units cut between two of them waits for its second half.
+        wchar_t wide[1025];
         DWORD read = 0;
-        if (!::ReadConsoleW(console_, wide, 1024, &read, nullptr) || read == 0 || wide[0] == 0x1A) {
+        const DWORD carried = carry_ != 0 ? 1 : 0;
+        wide[0] = carry_;
+        if (!::ReadConsoleW(console_, wide + carried, 1024, &read, nullptr) || read == 0 ||
+            wide[carried] == 0x1A) {
             ended_ = true;
             return traits_type::eof();
         }
+        read += carried;
+        carry_ = 0;
+        if (read > 1 && wide[read - 1] >= 0xD800 && wide[read - 1] <= 0xDBFF)
+            carry_ = wide[--read];
         line_ = utf8FromWide(wide, static_cast<int>(read));
         setg(line_.data(), line_.data(), line_.data() + line_.size());
         return traits_type::to_int_type(line_[0]);
@@ -239,6 +260,7 @@ class ConsoleInput : public std::streambuf {
   private:
     HANDLE console_;
     std::string line_;
+    wchar_t carry_ = 0;
     bool ended_ = false;
 };
 

@@ -16,8 +16,8 @@ printf 'print first\nQV_chat_my_ip\nQV_chat_sned_txt 1|2|3\nrepeat 2\n' >"$work/
 printf 'print before\nfail told to stop\nprint after\n' >"$work/stopped.pub"
 printf 'print ran\n' >"$work/fine.pub"
 printf '\xef\xbb\xbfprint saved by Notepad\r\n' >"$work/bom.pub"
-printf 'repeat 1\n%.0s' {1..60000} >"$work/deep.pub"
-printf 'end\n%.0s' {1..60000} >>"$work/deep.pub"
+printf 'repeat 1\n%.0s' {1..30000} >"$work/deep.pub"
+printf 'end\n%.0s' {1..30000} >>"$work/deep.pub"
 
 expect 0 "parlino 1.0.0" --version
 expect 0 "Usage: parlino" --help
@@ -43,7 +43,17 @@ expect 2 "--peer" chat --port 5000
 # What a person got wrong is named, not the required option it displaced.
 expect 2 "not expected: -p 40003" chat -p 40003 --peer 127.0.0.1:40002
 expect 2 "not expected: --prot 40003" chat --prot 40003
+expect 2 "did you mean --port?" chat --prot 40003 --peer 127.0.0.1:40002
 expect 2 "not expected: 40003 127.0.0.1:40002" chat 40003 127.0.0.1:40002
+expect 2 "not expected: y z" run "$work/fine.pub" y z
+expect 2 "--set a is given twice (a=1, a=2)" run "$work/fine.pub" --set a=1 --set b=1 --set a=2
+# Addresses as the module reads them: both are refused, with its reading.
+expect 2 'the module reads the address "127.1" as 127.1.0.0' chat --port 5000 --peer 127.1:5001
+expect 2 'the module reads the address "0x7f000001" as 0.0.0.0' chat --port 5000 --peer 0x7f000001:5001
+expect 0 "Ctrl-Z" chat --help
+for text in /quit Tab "an empty line sends the time of day" 'first "|"' "65,507 bytes" "143 SIGTERM"; do
+    grep -qF -- "$text" "$work/last.out" || fail "chat --help does not say \"$text\""
+done
 expect 2 "--peer is given 2 times; give it once" chat --port 5000 --peer 127.0.0.1:1 --peer 127.0.0.1:2
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
@@ -89,7 +99,10 @@ for check in --check ""; do
 done
 # What is no publication: a screenful of its faults and their count, the
 # system's reason for a folder.
-expect 4 "more faults in $(dirname "$parlino")/Parlino.so not shown" run "$(dirname "$parlino")/Parlino.so"
+# (A program within the size a publication may have: larger ones are
+# refused unread.)
+head -c 400000 "$(dirname "$parlino")/Parlino.so" >"$work/program"
+expect 4 "more faults in $work/program not shown" run "$work/program"
 (($(wc -l <"$work/last.err") <= 12)) || fail "the module's own file gave $(wc -l <"$work/last.err") lines"
 expect 4 "cannot read the publication $work: Is a directory" run "$work"
 # A value that doubles on each line stops with its line, well within 64 MB
@@ -99,7 +112,16 @@ ldd "$parlino" | grep -q 'libasan\|libtsan' || ulimit_kb=65536
 (
     [[ -z ${ulimit_kb:-} ]] || ulimit -v "$ulimit_kb"
     expect 1 "double.pub:22: the value of a would be more than 1048576 bytes" run "$work/double.pub"
+    expect 4 "the publication /dev/zero is larger than 512 KB" run /dev/zero
 ) || exit 1
+# SIGTERM stops a run as it stops a chat, with 128 and its number.
+printf 'print before\npause 10000\nprint after\n' >"$work/long.pub"
+"$parlino" run "$work/long.pub" >"$work/long.out" &
+started_pids+=($!)
+wait_for "$work/long.out" before
+kill -TERM $!
+wait_exit $! 5
+[[ $exit_status -eq 143 ]] || fail "SIGTERM ended a run with $exit_status, expected 143"
 for example in "$examples"/[[:lower:]]*.txt; do
     expect 0 "${example##*/}: ok" run --check "$example"
     # Run without its ports, it stops at once and names them.

@@ -4,7 +4,8 @@
 # the --charset chosen), received text is shown decoded and visibly, Ctrl-U
 # clears the typed line, and Ctrl-C ends with 130 on a line of its own at
 # once, sending nothing of the line it abandons. Under wine the same,
-# through the Windows console.
+# through the Windows console. On Linux also: a C locale, a tab, Ctrl-Z
+# and fg, a long paste, SIGTERM, and the terminal going away.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
 wine_run=${4:-}
@@ -42,16 +43,32 @@ start_chat() {
         wait_exit "$listener"
     fi
     : >"$work/sent"
-    socat -u "UDP-RECV:${ports[1]},bind=127.0.0.1" "OPEN:$work/sent,append" &
+    socat -b 70000 -u "UDP-RECV:${ports[1]},bind=127.0.0.1" "OPEN:$work/sent,append" &
     listener=$!
     started_pids+=($!)
     local command
-    printf -v command '%q ' env LANG=C.UTF-8 "${runner[@]}" "$parlino" chat --port "${ports[0]}" \
-        --peer "127.0.0.1:${ports[1]}" "$@"
-    # The time it ended, in microseconds, for the Ctrl-C test.
-    tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 \
-        "$command; status=\$?; date +%s%6N >'$work/ended'; echo EXIT=\$status; sleep 600"
+    printf -v command '%q ' env -u LC_ALL -u LC_CTYPE "${locale:-LANG=C.UTF-8}" "${runner[@]}" "$parlino" chat \
+        --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}" "$@"
+    # The time it ended, in microseconds, for the Ctrl-C test. In a shell
+    # of its own (given as $shell_first) for job control or a hang-up.
+    if [[ -n ${shell_first:-} ]]; then
+        tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 bash --norc -i
+        keys -l "$shell_first; $command"
+        keys Enter
+    else
+        tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 \
+            "$command; status=\$?; date +%s%6N >'$work/ended'; echo EXIT=\$status; sleep 600"
+    fi
     wait_on_screen "Type a line"
+    chat_pid=$(pgrep -f "^$parlino chat --port ${ports[0]} " || true)
+}
+# wait_sent TEXT: until the listener got TEXT (a fixed string, or $'...').
+wait_sent() {
+    for ((tenths = 0; tenths < 100; tenths++)); do
+        grep -qF -- "$1" "$work/sent" && return 0
+        sleep 0.1
+    done
+    fail "\"$1\" was not sent: $(cat -A "$work/sent" | head -c 300)"
 }
 datagram() { printf "$1" | socat -u - "UDP:127.0.0.1:${ports[0]}"; }
 
@@ -126,5 +143,71 @@ grep -qF $'Gr\xfc\xdfe' "$work/sent" || fail "the typed line did not go out in c
 keys -l '/quit'
 keys Enter
 wait_on_screen "EXIT=0"
+if [[ -n $wine_run ]]; then
+    echo "terminal: typed line kept, UTF-8 and cp1252 both ways, hostile lines visible, Ctrl-C in $((took / 1000)) ms"
+    exit 0
+fi
+
+# A C locale: typed letters beyond ASCII are still sent, as UTF-8, and a
+# line says how the terminal is read. A tab is typed text.
+locale=LANG=C start_chat
+wait_on_screen "not UTF-8: the terminal is read and written as UTF-8"
+keys -l 'naïve €'
+keys Tab
+keys -l 'x'
+keys Enter
+wait_sent $'naïve €\tx'
+# SIGTERM ends the chat as Ctrl-C does, with its own code.
+kill -TERM "$chat_pid"
+wait_on_screen "EXIT=143"
+wait_on_screen "port ${ports[0]} closed"
+
+# A paste of the longest line a datagram carries: shown and sent at once,
+# in linear time (it took about 90 s of CPU when each character redrew the
+# line); one byte more is refused with the pipe's explanation.
+start_chat
+head -c 65507 /dev/zero | tr '\0' p >"$work/paste"
+read -r -a before < <(cut -d' ' -f14,15 "/proc/$chat_pid/stat")
+tmux -L "$tmux_socket" load-buffer "$work/paste" \; paste-buffer -t chat \; send-keys -t chat Enter
+wait_sent "$(cat "$work/paste")"
+read -r -a after < <(cut -d' ' -f14,15 "/proc/$chat_pid/stat")
+ticks=$((after[0] + after[1] - before[0] - before[1]))
+# Clock ticks of 10 ms; a loose bound that a redraw per character exceeds.
+((ticks < 500)) || fail "a 65,507-byte paste took $((ticks * 10)) ms of CPU"
+printf p >>"$work/paste"
+tmux -L "$tmux_socket" load-buffer "$work/paste" \; paste-buffer -t chat \; send-keys -t chat Enter
+wait_on_screen "65508 bytes long, more than one datagram carries"
+
+# Ctrl-Z, fg: the prompt and the half-typed line come back, and what is
+# sent is what the screen shows.
+shell_first="PS1='$ '" start_chat
+keys -l 'half line'
+keys C-z
+wait_on_screen "Stopped"
+keys -l 'fg'
+keys Enter
+sleep 0.5
+[[ $(screen | grep -v '^$' | tail -1) == "> half line" ]] ||
+    { screen >"$work/screen.out"; fail "fg did not draw the prompt and the half-typed line again"; }
+keys -l ' and more'
+keys Enter
+wait_sent 'half line and more'
+
+# The terminal goes away while SIGHUP is ignored: the chat ends at once,
+# without spinning, and its port is free.
+shell_first="trap '' HUP" start_chat
+pid=$chat_pid
+tmux -L "$tmux_socket" kill-session -t chat
+for ((hundredths = 0; hundredths < 300; hundredths++)); do
+    state=$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null || true)
+    [[ -z $state || $state == Z ]] && break
+    sleep 0.01
+done
+[[ -z $state || $state == Z ]] || fail "the chat still runs 3 s after its terminal went away"
+socat -u "UDP-RECV:${ports[0]},bind=127.0.0.1" /dev/null 2>"$work/bind.err" &
+sleep 0.3
+kill -0 $! 2>/dev/null || fail "the chat's port is still taken: $(cat "$work/bind.err")"
+kill $!
 echo "terminal: typed line kept, Ctrl-U, UTF-8 and cp1252 both ways, hostile lines visible," \
-    "Ctrl-C in $((took / 1000)) ms sending nothing"
+    "Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143, a 65,507-byte paste in" \
+    "$((ticks * 10)) ms of CPU, Ctrl-Z and fg, ended $((hundredths * 10)) ms after its terminal went away"

@@ -26,8 +26,19 @@ TEST(VisibleText, ShowsControlsAndBrokenUtf8AndKeepsTheRest) {
         {"evil\xe2\x80\xaetxt.exe", "evil<U+202E>txt.exe"},
         {"\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9\xe2\x80\x8b\xef\xbb\xbf\xd8\x9c",
          "<U+202A><U+2066><U+2069><U+200B><U+FEFF><U+061C>"},
-        {"\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xb0", "\xe2\x80\xa9\xe2\x80\xaf\xe2\x81\xb0"}, // neighbours
+        {"\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xb0", "\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xb0"}, // neighbours
         {"\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb", "\xf0\x9f\x91\xa9\xe2\x80\x8d\xf0\x9f\x92\xbb"},
+        // Hangul fillers, tag characters, U+180E, soft hyphen, the line and
+        // paragraph separators, the interlinear annotation characters.
+        {"a\xe3\x85\xa4\xe1\x85\x9f" "b", "a<U+3164><U+115F>b"},
+        {"\xf3\xa0\x80\x81\xf3\xa0\x81\x81\xf3\xa0\x81\xbf", "<U+E0001><U+E0041><U+E007F>"},
+        {"\xe1\xa0\x8e\xc2\xad\xe2\x80\xa8\xe2\x80\xa9\xef\xbf\xb9\xef\xbf\xbb",
+         "<U+180E><U+00AD><U+2028><U+2029><U+FFF9><U+FFFB>"},
+        // Joiners that join nothing, and a second variation selector, hide;
+        // one after a visible character (a red heart, a heart on fire) stays.
+        {"\xe2\x80\x8d" "a\xe2\x80\x8c b\xe2\x80\x8d", "<U+200D>a<U+200C> b<U+200D>"},
+        {"\xe2\x9d\xa4\xef\xb8\x8f\xe2\x80\x8d\xf0\x9f\x94\xa5", "\xe2\x9d\xa4\xef\xb8\x8f\xe2\x80\x8d\xf0\x9f\x94\xa5"},
+        {"a\xf3\xa0\x84\x80\xf3\xa0\x84\x81 \xef\xb8\x8f", "a\xf3\xa0\x84\x80<U+E0101> <U+FE0F>"},
         // Bytes that are not UTF-8: lone C1 bytes, Latin-1, cut sequences,
         // overlong forms, surrogates, beyond U+10FFFF.
         {"\x9b" "31m\x85", "\\x9B31m\\x85"},
