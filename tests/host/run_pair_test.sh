@@ -58,13 +58,14 @@ expect_hostile_lines_shown "$work/listen.out"
 printf bye | socat -u - "UDP:127.0.0.1:${ports[0]}"
 expect_all_succeed 30
 # From a host that sends its code page: decoded, and a byte that does not
-# decode shown.
+# decode shown. Its output goes to a file of its own: the first run's
+# "listening" must not be taken for this one's before its port is open.
 "$parlino" run "$work/listen.pub" --set my_port="${ports[0]}" --charset cp1252 \
-    >"$work/listen.out" 2>"$work/listen.err" &
+    >"$work/listen1252.out" 2>"$work/listen1252.err" &
 started_pids+=($!)
-wait_for "$work/listen.out" listening
+wait_for "$work/listen1252.out" listening
 printf 'caf\351 \200 \201 end' | socat -u - "UDP:127.0.0.1:${ports[0]}"
-wait_for "$work/listen.out" '< café € \x81 end'
+wait_for "$work/listen1252.out" '< café € \x81 end'
 printf bye | socat -u - "UDP:127.0.0.1:${ports[0]}"
 expect_all_succeed 30
 echo "run pair: 12 lines each way, hostile lines shown visibly"
