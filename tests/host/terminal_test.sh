@@ -55,6 +55,12 @@ start_chat() {
     # A later chat takes the pane over: a new session right after the last
     # one was killed could reach its server while it shuts down.
     if tmux -L "$tmux_socket" has-session -t chat 2>/dev/null; then
+        # The last chat hangs up first, and its port is free once it ended.
+        tmux -L "$tmux_socket" respawn-pane -k -t chat "sleep 600"
+        for ((tenths = 0; tenths < 50 && ${chat_pid:-0} > 0; tenths++)); do
+            kill -0 "$chat_pid" 2>/dev/null || break
+            sleep 0.1
+        done
         tmux -L "$tmux_socket" respawn-pane -k -t chat "$program"
     else
         tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 "$program"
