@@ -71,7 +71,8 @@
  *     2.0, from WSOCK32.DLL) from each open until its port is closed, and
  *     for the length of each my-IP; every start is given back with one
  *     WSACleanup. Windows counts the starts, so a host's own WSAStartup and
- *     WSACleanup are not disturbed.
+ *     WSACleanup are not disturbed. The module's own starts and clean-ups
+ *     are made one at a time, whatever threads its actions run on.
  *   - Nothing else: the module itself makes no thread, timer or signal
  *     handler, and reads no file, registry key or environment variable.
  * On Linux the message boxes are written to standard error and the cursor

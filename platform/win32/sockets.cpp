@@ -32,9 +32,26 @@ fd_set setHolding(SOCKET socket) {
     return set;
 }
 
+// Start-ups and clean-ups of this module never run at once. Under wine a
+// clean-up that gives the last start-up back closes every socket the process
+// still lists, and does so unguarded: a start-up and socket made by another
+// thread meanwhile were closed under it, and that thread's send then failed
+// with "not a socket" (seen in the endpoint stress, about one run in five).
+// Each endpoint still holds its own start-up; only the calls are taken in turn.
+SRWLOCK startUpLock = SRWLOCK_INIT;
+
+class StartUpTurn {
+  public:
+    StartUpTurn() { ::AcquireSRWLockExclusive(&startUpLock); }
+    ~StartUpTurn() { ::ReleaseSRWLockExclusive(&startUpLock); }
+    StartUpTurn(const StartUpTurn &) = delete;
+    StartUpTurn &operator=(const StartUpTurn &) = delete;
+};
+
 } // namespace
 
 bool startSocketLibrary() {
+    const StartUpTurn turn;
     WSADATA data;
     if (::WSAStartup(MAKEWORD(2, 0), &data) != 0)
         return false;
@@ -45,7 +62,10 @@ bool startSocketLibrary() {
     return true;
 }
 
-void stopSocketLibrary() { ::WSACleanup(); }
+void stopSocketLibrary() {
+    const StartUpTurn turn;
+    ::WSACleanup();
+}
 
 SocketOutcome openDatagramSocket(SocketHandle &socket) {
     const SOCKET handle = ::socket(AF_INET, SOCK_DGRAM, 0);

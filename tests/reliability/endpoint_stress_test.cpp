@@ -25,10 +25,9 @@ namespace {
 
 constexpr int threadCount = 4;
 // Fewer hand-outs in all than numbers exist, so the counter never wraps and
-// every number handed out during the test must be new. Under wine, sockets
-// opened and closed this fast begin to fail after about 10,000 in one
-// process (the test's own code from before these changes fails the same
-// way), so the count stays well below that.
+// every number handed out during the test must be new. Under wine this
+// test also catches socket library start-ups and clean-ups of two threads
+// running at once: a clean-up then closed the other thread's new socket.
 constexpr int cyclesPerThread = 1000;
 
 // Counts threads in and lets them go together; no time limit, since every
