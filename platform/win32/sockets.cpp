@@ -32,12 +32,12 @@ fd_set setHolding(SOCKET socket) {
     return set;
 }
 
-// Start-ups and clean-ups of this module never run at once. Under wine a
-// clean-up that gives the last start-up back closes every socket the process
-// still lists, and does so unguarded: a start-up and socket made by another
-// thread meanwhile were closed under it, and that thread's send then failed
-// with "not a socket" (seen in the endpoint stress, about one run in five).
-// Each endpoint still holds its own start-up; only the calls are taken in turn.
+// Start-ups and clean-ups of this module never run at once. The clean-up
+// that gives the last start-up back closes every socket the process still
+// has; a start-up and socket another thread made while it ran were closed
+// under that thread, whose send then failed with "not a socket" (seen under
+// wine in the endpoint stress, about one run in five). Each endpoint still
+// holds its own start-up; only the calls are taken in turn.
 SRWLOCK startUpLock = SRWLOCK_INIT;
 
 class StartUpTurn {
