@@ -42,8 +42,13 @@ export DISPLAY=":$display_number"
 xdotool getmouselocation >/dev/null 2>&1 || fail "no display server answers on $DISPLAY"
 echo "Xvfb on $DISPLAY"
 
-# Wine keeps the display, in the prefix given.
+# Wine keeps the display, in the prefix given. A wine server still up there
+# (the system processes an earlier wineboot started linger a few seconds)
+# has no display or another one, and would take the box: it is stopped, so
+# that wine starts again on this screen.
 export WINEPREFIX=$prefix PARLINO_KEEP_DISPLAY=1
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 # There is no window manager: wine draws the title bar itself, as a desktop would.
 "$windows_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
     fail "cannot configure wine's X11 driver in $prefix"
