@@ -108,7 +108,7 @@ expect 4 "cannot read the publication $work: Is a directory" run "$work"
 # A value that doubles on each line stops with its line, well within 64 MB
 # (a sanitizer's own reservations are larger: there, the stop only).
 { echo 'set a = x'; for ((i = 0; i < 40; i++)); do echo 'set a = [a][a]'; done; } >"$work/double.pub"
-ldd "$parlino" | grep -q 'libasan\|libtsan' || ulimit_kb=65536
+is_sanitized "$parlino" || ulimit_kb=65536
 (
     [[ -z ${ulimit_kb:-} ]] || ulimit -v "$ulimit_kb"
     expect 1 "double.pub:22: the value of a would be more than 1048576 bytes" run "$work/double.pub"

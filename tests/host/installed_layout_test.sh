@@ -45,7 +45,7 @@ else
     # A plain program cannot load a sanitized module (its runtime must come
     # first); the sanitizer stages check the build alone.
     module=$(echo "$prefix"/lib*/Parlino.so)
-    if ! ldd "$module" | grep -q 'libasan\|libtsan'; then
+    if ! is_sanitized "$module"; then
         "$prefix"/share/doc/*/examples/minimal_host "$module" "$("$free_udp_ports" 1)" \
             >"$work/example.out" 2>&1 || fail "the example built in the installed layout did not chat"
     fi

@@ -44,15 +44,27 @@ wait_for() {
     fail "$file never showed \"$text\" within ${limit} s"
 }
 
+# gone_within PID [SECONDS]: true once the process has ended, false if it
+# still runs after SECONDS. Any process, not only one this shell started.
+gone_within() {
+    local pid=$1 limit=${2:-30} tenths
+    for ((tenths = 0; tenths < limit * 10; tenths++)); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    ! kill -0 "$pid" 2>/dev/null
+}
+
+# is_sanitized FILE: the program or module was built with ASan or TSan.
+is_sanitized() {
+    [[ $(ldd "$1" 2>/dev/null || true) =~ lib(asan|tsan) ]]
+}
+
 # wait_exit PID [SECONDS]: waits for a process this test started and puts
 # its exit code in $exit_status (not a subshell: only this shell can wait).
 wait_exit() {
-    local pid=$1 limit=${2:-30} tenths
-    for ((tenths = 0; tenths < limit * 10; tenths++)); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && fail "process $pid still runs after ${limit} s"
+    local pid=$1 limit=${2:-30}
+    gone_within "$pid" "$limit" || fail "process $pid still runs after ${limit} s"
     exit_status=0
     wait "$pid" || exit_status=$?
     # Reaped: its id may now belong to someone else's process.

@@ -57,10 +57,7 @@ start_chat() {
     if tmux -L "$tmux_socket" has-session -t chat 2>/dev/null; then
         # The last chat hangs up first, and its port is free once it ended.
         tmux -L "$tmux_socket" respawn-pane -k -t chat "sleep 600"
-        for ((tenths = 0; tenths < 50 && ${chat_pid:-0} > 0; tenths++)); do
-            kill -0 "$chat_pid" 2>/dev/null || break
-            sleep 0.1
-        done
+        [[ -z ${chat_pid:-} ]] || gone_within "$chat_pid" 5 || true
         tmux -L "$tmux_socket" respawn-pane -k -t chat "$program"
     else
         tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 "$program"
@@ -128,7 +125,7 @@ took=$(($(cat "$work/ended") - pressed))
 # translated and the wine server's round trips cost several times more.
 # A sanitized build checks for leaks on its way out, and its stage runs
 # two tests at a time.
-if [[ -z $wine_run ]] && ldd "$parlino" | grep -q 'libasan\|libtsan'; then
+if [[ -z $wine_run ]] && is_sanitized "$parlino"; then
     bound=300
 elif [[ -z $wine_run ]]; then
     bound=100
