@@ -8,9 +8,9 @@
 //
 // Input: the publication text. my_port and peer_port start with values, as
 // --set gives them.
-#include "host/host_variables.h"
-#include "host/publication.h"
-#include "host/publication_runner.h"
+#include "host/core/host_variables.h"
+#include "host/core/publication.h"
+#include "host/core/publication_runner.h"
 #include "property.h"
 
 #include <algorithm>

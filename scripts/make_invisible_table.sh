@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes the table of the characters that the host shows as <U+XXXX>
-# (host/invisible_characters.inc) from the Unicode Character Database that
+# (host/core/invisible_characters.inc) from the Unicode Character Database that
 # Debian's unicode-data package installs: every Default_Ignorable_Code_Point,
 # every format character (general category Cf), and the line and paragraph
 # separators U+2028 and U+2029. With --check TABLE it compares TABLE with

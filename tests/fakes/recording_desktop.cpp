@@ -1,6 +1,6 @@
 #include "fakes/recording_desktop.h"
 
-#include "host/lock.h"
+#include "host/core/lock.h"
 
 #include <cstdlib>
 

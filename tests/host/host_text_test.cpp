@@ -1,7 +1,7 @@
 // The host's small text rules: [name] substitution and the peer address.
-#include "host/charset.h"
-#include "host/chat_names.h"
-#include "host/host_variables.h"
+#include "host/core/charset.h"
+#include "host/core/chat_names.h"
+#include "host/core/host_variables.h"
 
 #include <gtest/gtest.h>
 

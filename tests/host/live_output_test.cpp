@@ -1,6 +1,6 @@
 // The batched standard output of a running publication: nothing lost or
 // reordered, and a printed line reaches the target while the sink lives.
-#include "host/live_output.h"
+#include "host/core/live_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Playing publications against a recording environment: what reaches the
 // module, what is printed, and how loops, conditions and faults behave.
-#include "host/publication_runner.h"
-#include "host/visible_text.h"
+#include "host/core/publication_runner.h"
+#include "host/core/visible_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Reading publications: every fault is found, with its line, before anything
 // runs; good files give the statements the runner expects.
-#include "host/publication.h"
+#include "host/core/publication.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // What a person sees of text from outside: nothing that steers a terminal
 // gets through raw, valid UTF-8 stays itself.
-#include "host/visible_text.h"
+#include "host/core/visible_text.h"
 
 #include <gtest/gtest.h>
 

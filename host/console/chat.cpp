@@ -1,0 +1,251 @@
+#include "host/console/chat.h"
+
+#include "host/core/chat_link.h"
+
+#include "host/core/charset.h"
+#include "host/console/line_editor.h"
+#include "host/console/console_streams.h"
+#include "host/core/system.h"
+#include "host/core/visible_text.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace parlino::host {
+namespace {
+
+constexpr std::uint32_t watchInterval = 50; // ms the keyboard thread waits for a key between looks
+// ms between the main thread's looks at the end conditions: short, so that
+// Ctrl-C ends the chat at once.
+constexpr std::uint32_t endCheckInterval = 5;
+// What the three threads share. Held by shared_ptr: the keyboard thread may
+// still be blocked reading when the chat ends, and is left to the process end.
+struct ChatSession {
+    ChatLink link;
+    std::ostream &out;
+    std::ostream &err;
+    // On a terminal: the typed line, kept below the lines shown.
+    std::unique_ptr<LineEditor> editor;
+    system::Mutex outputLock;
+    std::atomic<bool> receiving{true};
+    std::atomic<bool> quitTyped{false};
+    std::atomic<bool> inputEnded{false};
+    std::atomic<bool> receiveFailed{false};
+    std::atomic<bool> keyboardDone{false};
+    std::atomic<bool> stopEditing{false};
+    bool charsetHintGiven = false; // receiver thread only
+
+    ChatSession(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c, const std::string &charsetName)
+        : link(h, c, charsetName), out(o), err(e) {}
+
+    void say(const std::string &line) {
+        system::ScopedLock lock(outputLock);
+        if (editor)
+            editor->showLine(line);
+        else
+            out << line << '\n' << std::flush;
+    }
+
+    void warn(const std::string &line) {
+        system::ScopedLock lock(outputLock);
+        if (editor) {
+            err << std::flush;
+            editor->showLine(line, true);
+        } else {
+            err << line << '\n' << std::flush;
+        }
+    }
+
+    void send(std::string line) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const auto prepared = link.prepare(line);
+        if (prepared.barInsideCharacter) {
+            warn("parlino: that line was not sent: in " + link.charsetName() +
+                 " one of its characters holds the byte of \"|\", where the module would cut the line");
+            return;
+        }
+        if (prepared.cutAtBar)
+            warn("parlino: a chat line ends at \"|\": the text after it is not sent");
+        if (!link.send(prepared))
+            return;
+        // After the module's own message, which names only an error number.
+        if (prepared.tooLong)
+            warn("parlino: that line was not sent: it is " + std::to_string(prepared.wire.size()) +
+                 " bytes long, more than one datagram carries (65,507 bytes); send it as shorter lines");
+    }
+
+    void receiveUntilStopped() {
+        try {
+            while (receiving.load()) {
+                const auto line = link.receive();
+                if (!line.arrived)
+                    continue;
+                say("[" + system::timeOfDayText() + "] < " + line.shown);
+                if (line.undecodable && !charsetHintGiven) {
+                    charsetHintGiven = true;
+                    const auto &name = link.charsetName();
+                    warn("parlino: that line holds bytes that are not valid " + name +
+                         " (shown as \\xE9 and the like): the other side may use another character set, which "
+                         "--charset sets, such as --charset " + (name == "UTF-8" ? "cp1252" : "UTF-8"));
+                }
+            }
+        } catch (...) {
+            // Out of memory for a line: end the chat rather than go on deaf.
+            receiveFailed.store(true);
+        }
+    }
+
+    // A typed line: false when it was /quit, or when Ctrl-C came first:
+    // the line it abandoned is never sent.
+    bool typed(const std::string &line) {
+        if (system::interruptRequested())
+            return false;
+        if (line == "/quit" || line == "/quit\r") {
+            quitTyped.store(true);
+            return false;
+        }
+        send(line);
+        return true;
+    }
+
+    void readKeyboard(std::istream &in) {
+        std::string line;
+        try {
+            if (editor) {
+                for (;;) {
+                    if (stopEditing.load()) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                    const auto read = editor->readLine(line, static_cast<int>(watchInterval));
+                    // Ctrl-C, read as a key: nothing typed after it is read.
+                    if (system::interruptRequested()) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                    if (read == LineEditor::Read::endOfInput)
+                        break;
+                    if (read == LineEditor::Read::line && !typed(line)) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                }
+            } else {
+                while (!quitTyped.load() && std::getline(in, line)) {
+                    if (!typed(line)) {
+                        keyboardDone.store(true);
+                        return;
+                    }
+                }
+            }
+        } catch (...) {
+            // A failing input ends the chat like the end of input.
+        }
+        inputEnded.store(true);
+        keyboardDone.store(true);
+    }
+};
+
+} // namespace
+
+ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, std::ostream &out,
+                std::ostream &err) {
+    std::string error;
+    std::unique_ptr<Charset> utf8;
+    if (options.charset == nullptr)
+        utf8 = openCharset("UTF-8", error);
+    auto chat = std::make_shared<ChatSession>(host, out, err, options.charset != nullptr ? *options.charset : *utf8,
+                                              options.charset != nullptr ? options.charsetName : "UTF-8");
+    if (!chat->link.findActions(error)) {
+        err << "parlino: " << error << '\n';
+        return ChatEnd::actionMissing;
+    }
+    const auto port = std::to_string(options.port);
+    chat->link.setPeer(options.peer.address, options.peer.port);
+
+    chat->say(host.texts().title + " chat on port " + port + " with " + options.peer.address + ":" +
+              std::to_string(options.peer.port) +
+              (options.peer.name.empty() ? "" : " (" + options.peer.name + ")"));
+    const auto myAddress = chat->link.myAddress();
+    chat->say("my address: " + myAddress);
+    const auto opening = chat->link.open(options.port);
+    chat->say("open port " + port + ": " + (opening.status.empty() ? "no status" : opening.status));
+    if (!opening.opened) {
+        // The module's message gives an error number; what it means here,
+        // and what to do, is told after it.
+        if (opening.inUse)
+            err << "parlino: port " << port << " is in use by another program; choose another with --port\n";
+        else if (!opening.problem.empty())
+            err << "parlino: port " << port << " cannot be opened: " << opening.problem
+                << "; choose another with --port\n";
+        return ChatEnd::portNotOpened;
+    }
+    if (options.peer.port == options.port &&
+        (options.peer.address.rfind("127.", 0) == 0 || options.peer.address == "0.0.0.0" ||
+         options.peer.address == myAddress))
+        chat->warn("parlino: --peer " + options.peer.address + ":" + std::to_string(options.peer.port) +
+                   " is this chat's own port: every line goes to yourself; give the other side's port");
+    chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
+
+    system::catchInterrupt();
+    // Only here: the editor draws its prompt at once.
+    std::string editorNote;
+    chat->editor = openLineEditor("> ", editorNote);
+    if (!editorNote.empty())
+        chat->warn(editorNote);
+    system::Thread receiver([chat] { chat->receiveUntilStopped(); });
+    system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
+    if (!receiver.started() || !keyboard.started()) {
+        chat->warn("parlino: cannot start the chat's threads");
+        chat->receiveFailed.store(true);
+    }
+
+    ChatEnd end = ChatEnd::quit;
+    for (;;) {
+        if (system::interruptRequested()) {
+            end = ChatEnd::interrupted;
+            break;
+        }
+        if (chat->quitTyped.load())
+            break;
+        if (chat->inputEnded.load()) {
+            // Ctrl-C in a Windows console also ends the read that waits for
+            // a line; the interrupt flag, set on another thread, follows.
+            system::sleepMilliseconds(watchInterval);
+            end = system::interruptRequested() ? ChatEnd::interrupted : ChatEnd::endOfInput;
+            break;
+        }
+        if (chat->receiveFailed.load()) {
+            chat->warn("parlino: the chat cannot receive; it ends");
+            end = ChatEnd::failed;
+            break;
+        }
+        system::sleepMilliseconds(endCheckInterval);
+    }
+
+    chat->receiving.store(false);
+    // A receive waits up to about a second; a datagram of our own ends the
+    // wait, so that leaving, Ctrl-C above all, is at once.
+    ChatLink::wakeReceive(options.port);
+    receiver.join();
+    chat->link.close();
+    chat->stopEditing.store(true);
+    // A keyboard thread still blocked in a plain read stays so until the
+    // process ends; an editor's thread looks at stopEditing at least every
+    // watchInterval.
+    if (chat->keyboardDone.load() || chat->editor)
+        keyboard.join();
+    else
+        keyboard.detach();
+    if (chat->editor)
+        chat->editor.reset(); // the terminal as it was
+    else if (end == ChatEnd::interrupted && outputIsTerminal())
+        chat->say(""); // not on the line where the terminal echoed ^C
+    chat->say("port " + port + " closed");
+    return end;
+}
+
+} // namespace parlino::host

@@ -1,0 +1,153 @@
+#include "host/core/visible_text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+namespace parlino::host {
+namespace {
+
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, and
+// its code point; 0 when the first byte does not start one.
+std::size_t readUtf8(std::string_view text, std::uint32_t &codePoint) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length;
+    std::uint32_t lowest;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, lowest = 0x80, codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, lowest = 0x800, codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, lowest = 0x10000, codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        codePoint = codePoint << 6 | (next & 0x3F);
+    }
+    if (codePoint < lowest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// Characters that are valid but are not seen, or steer how the text around
+// them reads: with them "exe.txt" can be made to read "txt.exe", two
+// different texts look the same, or text hides in a line (Hangul fillers,
+// tag characters, soft hyphens). Unicode names them itself: what may be
+// ignored when drawn (Default_Ignorable_Code_Point), the format characters
+// (Cf), and the line and paragraph separators, which end a line for some
+// programs and not for others.
+struct CodePointRange {
+    std::uint32_t first, last;
+};
+constexpr CodePointRange invisibleCharacters[] = {
+#include "host/core/invisible_characters.inc"
+};
+
+bool isInvisible(std::uint32_t codePoint) {
+    const auto after = std::upper_bound(std::begin(invisibleCharacters), std::end(invisibleCharacters), codePoint,
+                                        [](std::uint32_t c, const CodePointRange &range) { return c < range.first; });
+    return after != std::begin(invisibleCharacters) && codePoint <= std::prev(after)->last;
+}
+
+bool isControl(std::uint32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
+
+// A character a person sees as a mark of its own.
+bool isVisible(std::uint32_t codePoint) {
+    return !isControl(codePoint) && !isInvisible(codePoint) && codePoint != ' ';
+}
+
+constexpr std::uint32_t zeroWidthNonJoiner = 0x200C, zeroWidthJoiner = 0x200D;
+
+// Variation selectors choose how the character before them is drawn (an
+// emoji in colour, a form of an ideograph).
+bool isVariationSelector(std::uint32_t codePoint) {
+    return (codePoint >= 0x180B && codePoint <= 0x180D) || codePoint == 0x180F ||
+           (codePoint >= 0xFE00 && codePoint <= 0xFE0F) || (codePoint >= 0xE0100 && codePoint <= 0xE01EF);
+}
+
+void appendCodePointText(std::string &shown, std::uint32_t codePoint) {
+    shown += "<U+";
+    int shift = 12;
+    while (shift < 20 && codePoint >> (shift + 4) != 0)
+        shift += 4;
+    for (; shift >= 0; shift -= 4)
+        shown += hexDigits[(codePoint >> shift) & 0xF];
+    shown += '>';
+}
+
+} // namespace
+
+bool isUtf8(std::string_view text) {
+    while (!text.empty()) {
+        std::uint32_t codePoint = 0;
+        const auto length = readUtf8(text, codePoint);
+        if (length == 0)
+            return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+std::size_t utf8CutBefore(std::string_view text, std::size_t at) {
+    const std::size_t limit = at >= 3 ? at - 3 : 0;
+    while (at > limit && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        --at;
+    return at;
+}
+
+std::string undecodedByteText(unsigned char byte) {
+    return {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
+}
+
+std::string visibleText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    // What was written last as itself: a visible character, and whether it
+    // was a variation selector.
+    bool afterVisible = false, afterSelector = false;
+    while (!text.empty()) {
+        std::uint32_t codePoint = 0;
+        const auto length = readUtf8(text, codePoint);
+        if (length == 0) {
+            shown += undecodedByteText(static_cast<unsigned char>(text[0]));
+            text.remove_prefix(1);
+            afterVisible = afterSelector = false;
+            continue;
+        }
+        // The joiners are kept between two visible characters, where emoji
+        // sequences and several scripts need them; one variation selector
+        // is kept after a visible character. Anywhere else they hide.
+        bool kept = !isInvisible(codePoint);
+        if (codePoint == zeroWidthNonJoiner || codePoint == zeroWidthJoiner) {
+            std::uint32_t next = 0;
+            kept = afterVisible && readUtf8(text.substr(length), next) != 0 && isVisible(next);
+        } else if (isVariationSelector(codePoint)) {
+            kept = afterVisible && !afterSelector;
+        }
+        if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) {
+            shown += '^';
+            shown += static_cast<char>(codePoint ^ 0x40);
+        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || !kept) {
+            appendCodePointText(shown, codePoint);
+        } else {
+            shown.append(text.substr(0, length));
+        }
+        afterSelector = kept && isVariationSelector(codePoint);
+        afterVisible = kept && (isVisible(codePoint) || afterSelector);
+        text.remove_prefix(length);
+    }
+    return shown;
+}
+
+} // namespace parlino::host
