@@ -28,7 +28,15 @@ bool namesUtf8(std::string name) {
 std::unique_ptr<Charset> openCharset(const std::string &name, std::string &error) {
     if (namesUtf8(name))
         return std::make_unique<Utf8Charset>();
-    return system::openSystemCharset(name, error);
+    auto charset = system::openSystemCharset(name, error);
+    // The module reads every text up to its first zero byte: in such a set
+    // (UTF-16, UTF-32) every line would be cut after its first character.
+    if (charset && charset->fromUtf8("A").find('\0') != std::string::npos) {
+        error = "\"" + name + "\" writes characters with zero bytes, where the module ends a text; "
+                "choose UTF-8 or a code page of the other side, such as CP1252";
+        return nullptr;
+    }
+    return charset;
 }
 
 } // namespace parlino::host

@@ -56,11 +56,13 @@ void ChatLink::setPeer(const std::string &address, std::uint16_t port) {
     sendPrefix_ = address + "|" + std::to_string(port) + "|";
 }
 
-LineToSend ChatLink::prepare(std::string_view utf8Line) const {
+LineToSend ChatLink::prepare(std::string_view utf8Line) const { return prepareLine(utf8Line, charset_); }
+
+LineToSend prepareLine(std::string_view utf8Line, Charset &charset) {
     LineToSend line;
     const auto bar = utf8Line.find('|');
     line.cutAtBar = bar != std::string_view::npos;
-    line.wire = charset_.fromUtf8(utf8Line.substr(0, std::min(bar, utf8Line.size())));
+    line.wire = charset.fromUtf8(utf8Line.substr(0, std::min(bar, utf8Line.size())));
     // The typed "|" is gone: a byte 0x7C left is the second byte of a
     // character (as in Shift JIS), where the module would cut the line.
     line.barInsideCharacter = line.wire.find('|') != std::string::npos;

@@ -34,6 +34,10 @@ struct LineToSend {
     bool sendable() const { return !barInsideCharacter; }
 };
 
+// How `utf8Line` goes out in `charset`: cut at its first "|", encoded, and
+// judged.
+LineToSend prepareLine(std::string_view utf8Line, Charset &charset);
+
 struct ReceivedLine {
     bool arrived = false;     // false: nothing within the receive's wait (or an empty datagram)
     std::string shown;        // UTF-8, every control and invisible character made visible

@@ -60,11 +60,18 @@ bool isInvisible(std::uint32_t codePoint) {
     return after != std::begin(invisibleCharacters) && codePoint <= std::prev(after)->last;
 }
 
+// Code points Unicode keeps out of text for good (U+FDD0 to U+FDEF and the
+// last two of every plane): no font draws them, and programs use them as
+// markers of their own.
+bool isNoncharacter(std::uint32_t codePoint) {
+    return (codePoint >= 0xFDD0 && codePoint <= 0xFDEF) || (codePoint & 0xFFFE) == 0xFFFE;
+}
+
 bool isControl(std::uint32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
 
 // A character a person sees as a mark of its own.
 bool isVisible(std::uint32_t codePoint) {
-    return !isControl(codePoint) && !isInvisible(codePoint) && codePoint != ' ';
+    return !isControl(codePoint) && !isInvisible(codePoint) && !isNoncharacter(codePoint) && codePoint != ' ';
 }
 
 constexpr std::uint32_t zeroWidthNonJoiner = 0x200C, zeroWidthJoiner = 0x200D;
@@ -110,7 +117,7 @@ std::string undecodedByteText(unsigned char byte) {
     return {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0xF]};
 }
 
-std::string visibleText(std::string_view text) {
+std::string visibleText(std::string_view text, ControlNotation notation) {
     std::string shown;
     shown.reserve(text.size());
     // What was written last as itself: a visible character, and whether it
@@ -128,17 +135,17 @@ std::string visibleText(std::string_view text) {
         // The joiners are kept between two visible characters, where emoji
         // sequences and several scripts need them; one variation selector
         // is kept after a visible character. Anywhere else they hide.
-        bool kept = !isInvisible(codePoint);
+        bool kept = !isInvisible(codePoint) && !isNoncharacter(codePoint);
         if (codePoint == zeroWidthNonJoiner || codePoint == zeroWidthJoiner) {
             std::uint32_t next = 0;
             kept = afterVisible && readUtf8(text.substr(length), next) != 0 && isVisible(next);
         } else if (isVariationSelector(codePoint)) {
             kept = afterVisible && !afterSelector;
         }
-        if ((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) {
+        if (((codePoint < 0x20 && codePoint != '\t') || codePoint == 0x7F) && notation == ControlNotation::caret) {
             shown += '^';
             shown += static_cast<char>(codePoint ^ 0x40);
-        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || !kept) {
+        } else if ((isControl(codePoint) && codePoint != '\t') || !kept) {
             appendCodePointText(shown, codePoint);
         } else {
             shown.append(text.substr(0, length));

@@ -1,8 +1,10 @@
 // The host's small text rules: [name] substitution and the peer address.
 #include "host/core/charset.h"
+#include "host/core/chat_link.h"
 #include "host/core/chat_names.h"
 #include "host/core/host_variables.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace parlino::host {
@@ -81,6 +83,49 @@ TEST(Charset, ConvertsAtTheEdgeAndShowsWhatDoesNotDecode) {
     }
     EXPECT_FALSE(openCharset("no-such-set", error));
     EXPECT_NE(error.find("no-such-set"), std::string::npos);
+}
+
+// A set whose characters hold zero bytes would have every line cut after
+// its first character by the module.
+TEST(Charset, RefusesSetsWithZeroBytes) {
+    for (const char *name : {"UTF-16", "UTF-16LE", "UTF-32", "UCS-2"}) {
+        std::string error;
+        EXPECT_FALSE(openCharset(name, error)) << name;
+        EXPECT_THAT(error, testing::HasSubstr("zero bytes")) << name;
+    }
+    std::string error;
+    EXPECT_TRUE(openCharset("CP932", error)) << error;
+}
+
+TEST(LineToSend, IsCutAtTheBarAndRefusedWhereACharacterHoldsIt) {
+    std::string error;
+    const auto cp932 = openCharset("CP932", error);
+    const auto utf8 = openCharset("UTF-8", error);
+    ASSERT_TRUE(cp932 && utf8);
+    struct Row {
+        Charset *charset;
+        std::string_view typed, wire;
+        bool cutAtBar, barInside, tooLong;
+    };
+    const std::string longest(65507, 'x'), tooLong(65508, 'x');
+    const Row rows[] = {
+        {utf8.get(), "hello", "hello", false, false, false},
+        {utf8.get(), "a|b", "a", true, false, false},
+        {utf8.get(), "|", "", true, false, false},
+        // ポ is 0x83 0x7C in Shift JIS: the module would send 0x83 alone.
+        {cp932.get(), "\xe3\x83\x9d\xe3\x82\xa4\xe3\x83\xb3\xe3\x83\x88", "\x83|\x83\x43\x83\x93\x83\x67", false, true, false},
+        {cp932.get(), "\xe3\x82\xa2|x", "\x83\x41", true, false, false},
+        {utf8.get(), longest, longest, false, false, false},
+        {utf8.get(), tooLong, tooLong, false, false, true},
+    };
+    for (const auto &row : rows) {
+        const auto line = prepareLine(row.typed, *row.charset);
+        EXPECT_EQ(line.wire, row.wire) << row.typed.substr(0, 20);
+        EXPECT_EQ(line.cutAtBar, row.cutAtBar) << row.typed.substr(0, 20);
+        EXPECT_EQ(line.barInsideCharacter, row.barInside) << row.typed.substr(0, 20);
+        EXPECT_EQ(line.sendable(), !row.barInside) << row.typed.substr(0, 20);
+        EXPECT_EQ(line.tooLong, row.tooLong) << row.typed.substr(0, 20);
+    }
 }
 
 TEST(PortNumber, IsDecimalOnly) {

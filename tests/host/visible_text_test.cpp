@@ -48,10 +48,28 @@ TEST(VisibleText, ShowsControlsAndBrokenUtf8AndKeepsTheRest) {
         {"\xc0\x9b \xc1\xbf \xe0\x80\x9b", "\\xC0\\x9B \\xC1\\xBF \\xE0\\x80\\x9B"},
         {"\xed\xa0\x80", "\\xED\\xA0\\x80"},
         {"\xf4\x90\x80\x80 \xf5\x80\x80\x80 \xff", "\\xF4\\x90\\x80\\x80 \\xF5\\x80\\x80\\x80 \\xFF"},
-        {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"}, // U+10FFFF
+        // Noncharacters: U+FFFF, U+FDD0, U+FDEF, U+1FFFE, U+10FFFF; beside
+        // them U+FDCF, U+FDF0 and U+FFFD are characters.
+        {"\xef\xbf\xbf\xef\xb7\x90\xef\xb7\xaf", "<U+FFFF><U+FDD0><U+FDEF>"},
+        {"\xf0\x9f\xbf\xbe\xf4\x8f\xbf\xbf", "<U+1FFFE><U+10FFFF>"},
+        {"\xef\xb7\x8f\xef\xb7\xb0\xef\xbf\xbd", "\xef\xb7\x8f\xef\xb7\xb0\xef\xbf\xbd"},
     };
     for (const auto &[text, shown] : cases)
         EXPECT_EQ(visibleText(text), shown) << testing::PrintToString(std::string(text));
+}
+
+// A window shows every control as a code point, as it shows the rest.
+TEST(VisibleText, WritesControlsAsCodePointsWhenAsked) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"\x1b[2J", "<U+001B>[2J"},
+        {"cr\rlf\n del\x7f", "cr<U+000D>lf<U+000A> del<U+007F>"},
+        {std::string_view("nul\0!", 5), "nul<U+0000>!"},
+        {"tab\tkept", "tab\tkept"},
+        {"\xc2\x9b" "31m\xe2\x80\xae", "<U+009B>31m<U+202E>"},
+        {"caf\xe9", "caf\\xE9"},
+    };
+    for (const auto &[text, shown] : cases)
+        EXPECT_EQ(visibleText(text, ControlNotation::codePoint), shown) << testing::PrintToString(std::string(text));
 }
 
 } // namespace
