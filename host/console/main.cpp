@@ -31,7 +31,8 @@ namespace {
 
 const std::string versionText = "parlino " PARLINO_VERSION;
 
-const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running); "
+const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running), or the "
+                           "link check's verdict is not both ways; "
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
                            "missing, faulty or too large; 5 the chat port could not be opened; 70 internal failure; "
                            "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 143 SIGTERM.";
@@ -153,7 +154,7 @@ void addPortOption(CLI::App &command, std::string &portText) {
 void addPeerOption(CLI::App &command, std::string &peerText) {
     command
         .add_option("--peer", peerText,
-                    "The other side: its IPv4 address (four decimal numbers) or host name (looked up before the chat starts) "
+                    "The other side: its IPv4 address (four decimal numbers) or host name (looked up first) "
                     "and its port, such as 127.0.0.1:40002 or localhost:40002")
         ->required()
         ->type_name("HOST:PORT")
