@@ -180,7 +180,7 @@ namespace {
 
 // Stop counting the peer's probes beyond this many: a stranger who sends
 // probe lines with ever new numbers must not fill the memory.
-constexpr std::size_t mostProbesKept = 100000;
+constexpr std::size_t mostProbesKept = 20000;
 
 double milliseconds(CheckClock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();

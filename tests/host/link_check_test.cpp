@@ -291,11 +291,11 @@ TEST(LinkCheckTallies, CountsLossesFromTheFirstProbeHeardAndMeasuresRoundTrips) 
 TEST(LinkCheckTallies, AStrangerCannotFillTheMemoryWithProbes) {
     LinkCheck check(baseSettings(), {});
     Probe probe{1, endpoint("198.18.0.2:40002"), "linux", endpoint("198.18.0.1:40001"), 0, 0, 0, 0};
-    for (std::uint32_t number = 1; number <= 150000; ++number) {
+    for (std::uint32_t number = 1; number <= 25000; ++number) {
         probe.number = number * 7;
         check.takeLine(probeText(probe), {});
     }
-    EXPECT_EQ(check.report({}).tallies.heard, 100000u);
+    EXPECT_EQ(check.report({}).tallies.heard, 20000u);
 }
 
 // ---- The system's part, over loopback ----
