@@ -376,8 +376,11 @@ LinkReport LinkCheck::report(CheckClock::time_point now) const {
 
     // ---- What it saw ----
     auto &seen = report.seen;
-    if (!cannotSendReason_.empty())
+    if (!cannotSendReason_.empty() && t.sent == 0)
         seen.push_back("sent: nothing: this PC cannot send to " + peerText + " (" + cannotSendReason_ + ")");
+    else if (!cannotSendReason_.empty())
+        seen.push_back("sent: " + std::to_string(t.sent) + (t.sent == 1 ? " probe" : " probes") + " to " + peerText +
+                       ", then this PC could no longer send there (" + cannotSendReason_ + ")");
     else
         seen.push_back("sent: " + std::to_string(t.sent) + (t.sent == 1 ? " probe" : " probes") + " to " + peerText +
                        " from " + selfText);
