@@ -97,3 +97,15 @@ publications = [path.read_bytes() for path in sorted(examples.glob("[a-z]*.txt")
     "Print x\nelse\nend now\nrepeat 1000001\nset = 3\nqv_chat_my_ip\n",
 ]
 write("publication", publications)
+
+probes = [
+    "parlino check probe 1 from 198.18.0.1:40001 (linux) to 198.18.0.2:40002, heard 0",
+    "parlino check probe 7 from 198.18.0.1:40001 (windows) to 198.18.0.2:40002, heard 6 of 6, newest 12 held 120.403 ms",
+    "parlino check probe 4294967295 from 255.255.255.255:65535 (linux) to 0.0.0.0:1, heard 4294967295 of 4294967295,"
+    " newest 4294967295 held 9999999.999 ms",
+    "parlino check probe 07 from 198.18.0.1:40001 (linux) to 198.18.0.2:40002, heard 0",
+    "parlino check probe 2 from 198.18.0.1:40001 (linux) to 198.18.0.2:40002, heard 3 of 2, newest 1 held 0.1 ms",
+    "parlino check probe 2 from 198.18.1:40001 (Linux) to 198.18.0.2:0, heard 0 ",
+    "hello",
+]
+write("probe_line", probes)

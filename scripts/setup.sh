@@ -32,7 +32,7 @@ test_packages=(
     git googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
     g++-mingw-w64-i686 pandoc
-    socat iproute2 procps util-linux man-db tmux unicode-data
+    socat iproute2 nftables procps util-linux man-db tmux unicode-data
     xvfb xdotool x11-apps imagemagick xterm fonts-dejavu-core
 )
 # Windows programs on a machine that executes 32-bit code: wine32 needs the

@@ -1,8 +1,9 @@
 // The commands of parlino behind its command line: where the module is
-// looked for, and info, run and chat.
+// looked for, and info, run, chat and check.
 #include "host/console/commands.h"
 
 #include "host/console/chat.h"
+#include "host/console/check.h"
 #include "host/console/console_streams.h"
 #include "host/core/charset.h"
 #include "host/core/exit_codes.h"
@@ -224,18 +225,30 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
 
 // ---- chat ----
 
+namespace {
+
+// A host name given as --peer, looked up to its address; false once the
+// reason is on standard error.
+bool lookUpPeer(PeerAddress &peer) {
+    if (isDottedIpv4(peer.address))
+        return true;
+    std::string error;
+    const auto address = system::resolveIpv4(peer.address, error);
+    if (address.empty()) {
+        std::cerr << "parlino: cannot find the IPv4 address of " << peer.address << ": " << error << '\n';
+        return false;
+    }
+    peer.name = peer.address;
+    peer.address = address;
+    return true;
+}
+
+} // namespace
+
 int chatCommand(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset,
          const std::string &charsetName) {
-    if (!isDottedIpv4(peer.address)) {
-        std::string error;
-        const auto address = system::resolveIpv4(peer.address, error);
-        if (address.empty()) {
-            std::cerr << "parlino: cannot find the IPv4 address of " << peer.address << ": " << error << '\n';
-            return exit_code::usage;
-        }
-        peer.name = peer.address;
-        peer.address = address;
-    }
+    if (!lookUpPeer(peer))
+        return exit_code::usage;
     const auto host = loadModule(modulePath);
     if (!host)
         return exit_code::moduleUnusable;
@@ -253,6 +266,34 @@ int chatCommand(const std::string &modulePath, std::uint16_t port, PeerAddress p
         return exit_code::internalFailure;
     }
     return exit_code::success;
+}
+
+// ---- check ----
+
+int checkCommand(const std::string &modulePath, std::uint16_t port, PeerAddress peer, int seconds, int waitSeconds,
+                 Charset &charset, const std::string &charsetName) {
+    if (!lookUpPeer(peer))
+        return exit_code::usage;
+    const auto host = loadModule(modulePath);
+    if (!host)
+        return exit_code::moduleUnusable;
+    CheckOptions options{port, peer, &charset, charsetName, std::chrono::seconds(seconds),
+                         std::chrono::seconds(waitSeconds)};
+    switch (runCheck(*host, options, std::cout, std::cerr)) {
+    case CheckEnd::bothWays:
+        return exit_code::success;
+    case CheckEnd::trouble:
+        return exit_code::linkTrouble;
+    case CheckEnd::interrupted:
+        return system::interruptExitCode();
+    case CheckEnd::portNotOpened:
+        return exit_code::portNotOpened;
+    case CheckEnd::actionMissing:
+        return exit_code::moduleUnusable;
+    case CheckEnd::failed:
+        return exit_code::internalFailure;
+    }
+    return exit_code::internalFailure;
 }
 
 } // namespace parlino::host

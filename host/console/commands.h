@@ -26,5 +26,7 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
             bool checkOnly, Charset &charset);
 int chatCommand(const std::string &modulePath, std::uint16_t port, PeerAddress peer, Charset &charset,
                 const std::string &charsetName);
+int checkCommand(const std::string &modulePath, std::uint16_t port, PeerAddress peer, int seconds, int waitSeconds,
+                 Charset &charset, const std::string &charsetName);
 
 } // namespace parlino::host

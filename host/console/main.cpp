@@ -1,5 +1,6 @@
 // parlino: the reference host of the chat module. It lists the module's
-// actions (info), plays publications (run) and chats from a terminal (chat).
+// actions (info), plays publications (run), chats from a terminal (chat)
+// and checks the link to another machine (check).
 #include "host/console/commands.h"
 #include "host/console/console_streams.h"
 #include "host/console/console_window.h"
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,8 @@ namespace {
 
 const std::string versionText = "parlino " PARLINO_VERSION;
 
-const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running); "
+const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running), or the "
+                           "link check's verdict is not both ways; "
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
                            "missing, faulty or too large; 5 the chat port could not be opened; 70 internal failure; "
                            "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 143 SIGTERM.";
@@ -41,7 +44,15 @@ const std::string chatHelp =
     "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
     "(one datagram): a longer line is not sent. On a pipe, each line read is sent.\n\n";
 
-const std::string commandNames[] = {"info", "run", "chat"};
+const std::string commandNames[] = {"info", "run", "chat", "check"};
+
+const std::string checkHelp =
+    "Run it on both machines, in either order, within the --wait time of each other. It opens the port as a "
+    "publication does, exchanges numbered probe lines with the other side's check, and ends with what it saw and, "
+    "on its last line, the verdict: which side, what cause, and the one thing to do.\n\n"
+    "Exit codes: 0 lines cross both ways; 1 any other verdict; 2 wrong command line; 3 the module cannot be used; "
+    "5 the port could not be opened; 70 internal failure; 128+signal when interrupted: 129 hang-up, 130 Ctrl-C, "
+    "143 SIGTERM.";
 
 // The number of single-letter edits from one word to the other.
 std::size_t editDistance(const std::string &from, const std::string &to) {
@@ -97,7 +108,7 @@ bool refuseUnknownCommand(int argc, char **argv) {
         std::cerr << "parlino: unknown command \"" << word << "\"";
         if (!closest.empty())
             std::cerr << "; did you mean \"" << closest << "\"?";
-        std::cerr << "\nThe commands are info, run and chat; parlino --help tells more.\n";
+        std::cerr << "\nThe commands are info, run, chat and check; parlino --help tells more.\n";
         return true;
     }
     return false;
@@ -123,6 +134,68 @@ void addCharsetOption(CLI::App &command, std::string &charsetName) {
                        "The character set of the text on the wire: UTF-8 (the default), or the code page of "
                        "the other side, such as CP1252")
         ->type_name("NAME");
+}
+
+// --port, as chat and check take it.
+void addPortOption(CLI::App &command, std::string &portText) {
+    command.add_option("--port", portText, "The local UDP port to open, 1 to 65535")
+        ->required()
+        ->type_name("PORT")
+        ->check(CLI::Validator(
+            [](std::string &text) -> std::string {
+                return parsePortNumber(text) ? std::string()
+                                             : "the port must be a decimal number from 1 to 65535, not \"" +
+                                                   text + "\"";
+            },
+            ""));
+}
+
+// --peer, as chat and check take it.
+void addPeerOption(CLI::App &command, std::string &peerText) {
+    command
+        .add_option("--peer", peerText,
+                    "The other side: its IPv4 address (four decimal numbers) or host name (looked up first) "
+                    "and its port, such as 127.0.0.1:40002 or localhost:40002")
+        ->required()
+        ->type_name("HOST:PORT")
+        ->check(CLI::Validator(
+            [](std::string &text) -> std::string {
+                if (parsePeerHost(text))
+                    return {};
+                // Read with the module's own rule: what it would send to.
+                const auto host = text.substr(0, std::min(text.rfind(':'), text.size()));
+                if (!host.empty() && std::isdigit(static_cast<unsigned char>(host[0])) && !isDottedIpv4(host))
+                    return "the module reads the address \"" + host + "\" as " +
+                           addressToText(textToAddress(host)) +
+                           ": give it as four decimal numbers 0 to 255, such as 127.0.0.1";
+                return "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 (a dotted IPv4 address or a "
+                       "host name, a decimal port 1 to 65535), not \"" + text + "\"";
+            },
+            ""));
+}
+
+// A whole number of seconds from `least` to 600, in decimal.
+std::optional<int> parseSeconds(const std::string &text, int least) {
+    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0') ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int seconds = std::stoi(text);
+    if (seconds < least || seconds > 600)
+        return std::nullopt;
+    return seconds;
+}
+
+void addSecondsOption(CLI::App &command, const std::string &name, std::string &text, int least,
+                      const std::string &description) {
+    command.add_option(name, text, description)
+        ->type_name("SECONDS")
+        ->check(CLI::Validator(
+            [least](std::string &value) -> std::string {
+                return parseSeconds(value, least) ? std::string()
+                                                  : "give a whole number of seconds from " + std::to_string(least) +
+                                                        " to 600, not \"" + value + "\"";
+            },
+            ""));
 }
 
 int run(int argc, char **argv) {
@@ -167,43 +240,28 @@ int run(int argc, char **argv) {
     addCommonOptions(*chatCommand, modulePath);
     chatCommand->footer(chatHelp + exitCodeHelp);
     addCharsetOption(*chatCommand, charsetName);
-    chatCommand->add_option("--port", portText, "The local UDP port to open, 1 to 65535")
-        ->required()
-        ->type_name("PORT")
-        ->check(CLI::Validator(
-            [](std::string &text) -> std::string {
-                return parsePortNumber(text) ? std::string()
-                                             : "the port must be a decimal number from 1 to 65535, not \"" +
-                                                   text + "\"";
-            },
-            ""));
-    chatCommand
-        ->add_option("--peer", peerText,
-                     "The other side: its IPv4 address (four decimal numbers) or host name (looked up before the chat starts) "
-                     "and its port, such as 127.0.0.1:40002 or localhost:40002")
-        ->required()
-        ->type_name("HOST:PORT")
-        ->check(CLI::Validator(
-            [](std::string &text) -> std::string {
-                if (parsePeerHost(text))
-                    return {};
-                // Read with the module's own rule: what it would send to.
-                const auto host = text.substr(0, std::min(text.rfind(':'), text.size()));
-                if (!host.empty() && std::isdigit(static_cast<unsigned char>(host[0])) && !isDottedIpv4(host))
-                    return "the module reads the address \"" + host + "\" as " +
-                           addressToText(textToAddress(host)) +
-                           ": give it as four decimal numbers 0 to 255, such as 127.0.0.1";
-                return "expected ADDRESS:PORT or NAME:PORT such as 127.0.0.1:40001 (a dotted IPv4 address or a "
-                       "host name, a decimal port 1 to 65535), not \"" + text + "\"";
-            },
-            ""));
+    addPortOption(*chatCommand, portText);
+    addPeerOption(*chatCommand, peerText);
+
+    std::string secondsText = "5";
+    std::string waitText = "60";
+    auto *checkCommand = app.add_subcommand("check", "Check the link to another machine: run it on both");
+    addCommonOptions(*checkCommand, modulePath);
+    checkCommand->footer(checkHelp);
+    addCharsetOption(*checkCommand, charsetName);
+    addPortOption(*checkCommand, portText);
+    addPeerOption(*checkCommand, peerText);
+    addSecondsOption(*checkCommand, "--seconds", secondsText, 1,
+                     "How long probes cross once the other side's check answers (default 5)");
+    addSecondsOption(*checkCommand, "--wait", waitText, 0,
+                     "How long to wait for the other side's check to answer (default 60; at least 5)");
 
     if (refuseUnknownCommand(argc, argv))
         return exit_code::usage;
     // Words parlino does not know, named in the order given, with the
     // option meant when one is a near miss; false when there are none.
     const auto nameStrayWords = [&] {
-        for (const auto *command : {&app, info, runCommand, chatCommand})
+        for (const auto *command : {&app, info, runCommand, chatCommand, checkCommand})
             if (auto words = command->remaining(); !words.empty()) {
                 // The parser keeps them from the last one back.
                 std::reverse(words.begin(), words.end());
@@ -233,7 +291,7 @@ int run(int argc, char **argv) {
             app.exit(error);
         return exit_code::usage;
     } catch (const CLI::ArgumentMismatch &error) {
-        for (const auto *command : {info, runCommand, chatCommand})
+        for (const auto *command : {info, runCommand, chatCommand, checkCommand})
             for (const auto *option : command->get_options())
                 if (option->get_items_expected_max() == 1 && option->count() > 1) {
                     std::cerr << "parlino: " << option->get_name() << " is given " << option->count()
@@ -267,6 +325,9 @@ int run(int argc, char **argv) {
         return showInfo(modulePath);
     if (runCommand->parsed())
         return runFile(modulePath, publicationPath, settings, checkOnly, *charset);
+    if (checkCommand->parsed())
+        return host::checkCommand(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText),
+                                  *parseSeconds(secondsText, 1), *parseSeconds(waitText, 0), *charset, charsetName);
     return host::chatCommand(modulePath, *parsePortNumber(portText), *parsePeerHost(peerText), *charset, charsetName);
 }
 

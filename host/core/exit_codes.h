@@ -5,6 +5,7 @@ namespace parlino::host::exit_code {
 
 inline constexpr int success = 0;
 inline constexpr int publicationStopped = 1; // a "fail" line, or a fault while running
+inline constexpr int linkTrouble = 1;        // the link check's verdict is other than both ways
 inline constexpr int usage = 2;              // the command line is wrong
 inline constexpr int moduleUnusable = 3;     // cannot load it, or it lacks a needed action
 inline constexpr int publicationInvalid = 4; // missing, unreadable or faulty publication file

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace parlino::host {
 class Charset;
@@ -90,5 +91,58 @@ std::string udpPortProblem(std::uint16_t port, bool &inUse);
 // so that a receive waiting on that port returns at once; false when it
 // could not be sent.
 bool sendEmptyDatagramToLocalPort(std::uint16_t port);
+
+// ---- The network as the link check sees it ----
+
+// "linux" or "windows": whose firewall commands apply on this machine.
+const char *platformName();
+
+// An IPv4 address of this machine and the netmask of its network, both
+// with the first octet in the top byte.
+struct LocalIpv4 {
+    std::uint32_t address = 0;
+    std::uint32_t netmask = 0;
+};
+// The IPv4 addresses of this machine's interfaces that are up, loopback
+// included; empty when the system cannot tell.
+std::vector<LocalIpv4> localIpv4Addresses();
+
+// What the network said of a datagram sent toward the peer.
+enum class PeerAnswer {
+    portUnreachable,    // the peer's machine: no program holds that port
+    hostUnreachable,    // no machine answers at that address (or a router says so)
+    networkUnreachable, // no route to that address's network
+    otherError,
+};
+
+// A UDP socket of the host's own, connected to the peer's address and port,
+// so that the system tells it what the network answers: the module's
+// unconnected socket never hears of a "port unreachable" on Linux. It sends
+// empty datagrams, which a receive takes as no line, and only to the peer.
+class PeerSocket {
+  public:
+    PeerSocket();
+    ~PeerSocket();
+    PeerSocket(const PeerSocket &) = delete;
+    PeerSocket &operator=(const PeerSocket &) = delete;
+
+    // Connects to `address`:`port` (first octet in the top byte); nothing
+    // is sent. False with the system's reason, such as no route.
+    bool connect(std::uint32_t address, std::uint16_t port, std::string &error);
+    // The address this machine sends from toward the peer; 0 when unknown.
+    std::uint32_t localAddress() const;
+
+    struct Sent {
+        bool sent = false;               // the system took the datagram
+        std::vector<PeerAnswer> answers; // since the last call, the send's own refusal last
+    };
+    // Collects what the network answered to earlier datagrams, then sends
+    // one more, empty.
+    Sent sendEmptyDatagram();
+
+  private:
+    struct State;
+    State *state_;
+};
 
 } // namespace parlino::host::system

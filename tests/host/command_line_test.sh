@@ -21,7 +21,7 @@ printf 'end\n%.0s' {1..30000} >>"$work/deep.pub"
 
 expect 0 "parlino 1.0.0" --version
 expect 0 "Usage: parlino" --help
-for command in info run chat; do
+for command in info run chat check; do
     expect 0 "parlino 1.0.0" "$command" --version
     expect 0 "Usage: parlino $command" "$command" --help
     expect 0 "Exit codes:" "$command" --help
@@ -57,6 +57,13 @@ done
 expect 2 "--peer is given 2 times; give it once" chat --port 5000 --peer 127.0.0.1:1 --peer 127.0.0.1:2
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer localhost:0x1388
 expect 2 "ADDRESS:PORT" chat --port 5000 --peer 127.0.0.1:0
+# The check takes the chat's --port and --peer, and whole seconds.
+expect 2 'the module reads the address "127.1" as 127.1.0.0' check --port 5000 --peer 127.1:5001
+expect 2 "--port" check --port 0 --peer 127.0.0.1:5000
+for seconds in 0 601 1.5 05 abc; do
+    expect 2 "a whole number of seconds from 1 to 600, not \"$seconds\"" check --port 5000 --peer 127.0.0.1:5001 --seconds "$seconds"
+done
+expect 2 "--wait" check --port 5000 --peer 127.0.0.1:5001 --wait 601
 # A port another program holds, the peer's port given as one's own, a
 # line longer than a datagram: after the module's message, or alone, a
 # line of parlino's says what happened and what to do.
@@ -66,6 +73,7 @@ started_pids+=($!)
 sleep 0.3
 expect 5 "port ${ports[0]} is in use by another program; choose another with --port" \
     chat --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}"
+expect 5 "port ${ports[0]} is in use by another program" check --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}"
 grep -A1 -F "Device I/O error on ${ports[0]}" "$work/last.err" | grep -qF "in use" ||
     fail "the line about the port in use does not follow the module's message"
 expect 0 "is this chat's own port" chat --port "${ports[1]}" --peer "127.0.0.1:${ports[1]}"

@@ -1,5 +1,7 @@
 // The host's own sockets beside the module's: a name looked up, a port
-// tried, a receive woken.
+// tried, a receive woken, and the link check's socket toward the peer,
+// whose receive fails with WSAECONNRESET once the peer's machine has
+// answered "port unreachable".
 #include "host/core/system.h"
 
 #include <winsock.h>
@@ -103,6 +105,112 @@ bool sendEmptyDatagramToLocalPort(std::uint16_t port) {
         ::sendto(sender, "", 0, 0, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
     ::closesocket(sender);
     return sent;
+}
+
+// ---- The link check's socket toward the peer ----
+
+namespace {
+
+PeerAnswer answerOf(int error) {
+    switch (error) {
+    case WSAECONNRESET:
+    case WSAECONNREFUSED:
+        return PeerAnswer::portUnreachable;
+    case WSAEHOSTUNREACH:
+    case WSAEHOSTDOWN:
+        return PeerAnswer::hostUnreachable;
+    case WSAENETUNREACH:
+    case WSAENETDOWN:
+        return PeerAnswer::networkUnreachable;
+    default:
+        return PeerAnswer::otherError;
+    }
+}
+
+} // namespace
+
+struct PeerSocket::State {
+    // The socket library stays started for the socket's whole life.
+    bool started = false;
+    SOCKET socket = INVALID_SOCKET;
+    std::uint32_t localAddress = 0;
+};
+
+PeerSocket::PeerSocket() : state_(new State) {}
+
+PeerSocket::~PeerSocket() {
+    if (state_->socket != INVALID_SOCKET)
+        ::closesocket(state_->socket);
+    if (state_->started)
+        ::WSACleanup();
+    delete state_;
+}
+
+bool PeerSocket::connect(std::uint32_t address, std::uint16_t port, std::string &error) {
+    WSADATA data;
+    if (!state_->started) {
+        if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+            error = "the sockets cannot start";
+            return false;
+        }
+        state_->started = true;
+    }
+    const SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (socket == INVALID_SOCKET) {
+        error = socketErrorText(::WSAGetLastError());
+        return false;
+    }
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = ::htonl(address);
+    peer.sin_port = ::htons(port);
+    u_long nonBlocking = 1;
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0 ||
+        ::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+        error = socketErrorText(::WSAGetLastError());
+        ::closesocket(socket);
+        return false;
+    }
+    sockaddr_in local{};
+    int length = sizeof local;
+    if (::getsockname(socket, reinterpret_cast<sockaddr *>(&local), &length) == 0)
+        state_->localAddress = ::ntohl(local.sin_addr.s_addr);
+    state_->socket = socket;
+    return true;
+}
+
+std::uint32_t PeerSocket::localAddress() const { return state_->localAddress; }
+
+PeerSocket::Sent PeerSocket::sendEmptyDatagram() {
+    Sent result;
+    const SOCKET socket = state_->socket;
+    if (socket == INVALID_SOCKET)
+        return result;
+    // Each report of the network fails one receive; datagrams that came
+    // from the peer's address are of no use and are dropped.
+    for (int reads = 0; reads < 256; ++reads) {
+        char data[512];
+        if (::recv(socket, data, sizeof data, 0) != SOCKET_ERROR)
+            continue;
+        const int error = ::WSAGetLastError();
+        if (error == WSAEWOULDBLOCK)
+            break;
+        if (error == WSAEMSGSIZE)
+            continue;
+        result.answers.push_back(answerOf(error));
+        if (answerOf(error) == PeerAnswer::otherError)
+            break;
+    }
+    if (::send(socket, "", 0, 0) != SOCKET_ERROR) {
+        result.sent = true;
+    } else {
+        const int error = ::WSAGetLastError();
+        if (error == WSAEWOULDBLOCK)
+            result.sent = true;
+        else
+            result.answers.push_back(answerOf(error));
+    }
+    return result;
 }
 
 } // namespace parlino::host::system
