@@ -60,7 +60,7 @@ said_equals_heard "$work/bob.out" "$work/ann.out" 5
 # (guide-chat.pub reads guide-chat.txt): a line goes each way.
 for side in 0 1; do
     parlino run "$examples/guide-chat.pub" --set my_port="${ports[side]}" --set peer_port="${ports[1 - side]}" \
-        --set typed_line="hello from $side" --set typing_ms=6000 --set ticks=3 --set tick_ms=200 \
+        --set typed_line="hello from $side" --set tick_ms=200 \
         >"$work/guide$side.out" 2>"$work/guide$side.err" &
     started_pids+=($!)
 done
