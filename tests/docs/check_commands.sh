@@ -31,7 +31,9 @@ complain() {
 }
 
 # "DOCUMENT<TAB>PROGRAM<TAB>FILE" for every `... run FILE` of a document,
-# with lines that go on (ending in ^ or \) joined to the next.
+# with lines that go on (ending in ^ or \) joined to the next; a command
+# that several documents give is tried once (a program start under wine
+# may take seconds).
 commands() {
     local document
     for document in "$@"; do
@@ -40,7 +42,7 @@ commands() {
              { print held line; held = "" }' "$document" |
             { grep -oE '[^ `|(]*parlino(\.exe)? run( +--?[a-z][a-z-]*)* +[^ `|),;]+' || true; } |
             awk -v document="${document##*/}" '{ print document "\t" $1 "\t" $NF }'
-    done | sort -u
+    done | sort -t "$(printf '\t')" -k2,3 -u
 }
 
 while IFS=$'\t' read -r document written file; do
@@ -64,7 +66,9 @@ while IFS=$'\t' read -r document written file; do
     fi
     [[ $kind == "$layout" ]] || continue
     checked=$((checked + 1))
-    if ! (cd "$folder" && "${runner[@]}" "$program" run --check "$path") >"$work/out" 2>&1; then
+    # A Windows program run in the emulated machine sees the whole layout.
+    if ! (cd "$folder" && PARLINO_WINDOWS_SHARES=$root "${runner[@]}" "$program" run --check "$path") \
+        >"$work/out" 2>&1; then
         complain "$document: '$written run $file', typed in ${folder#"$root"}/ of the $layout layout:" \
             "$(tr -d '\r' <"$work/out")"
     fi

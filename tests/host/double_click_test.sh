@@ -37,7 +37,8 @@ grep -q 'Press Enter to close this window.' "$work/screen" || fail "no introduct
 examples=0
 while read -r -a words; do
     [[ -f $(dirname "$parlino")/${words[2]//\\//} ]] || fail "the introduction names ${words[2]}, which is not there"
-    (cd "$(dirname "$parlino")" && "$wine_run" "$parlino" run --check "${words[@]:2}") >"$work/example.out" 2>&1 ||
+    (cd "$(dirname "$parlino")" && PARLINO_WINDOWS_SHARES=$work/zip "$wine_run" "$parlino" run --check "${words[@]:2}") \
+        >"$work/example.out" 2>&1 ||
         fail "the introduction's ${words[*]}: $(cat "$work/example.out")"
     examples=$((examples + 1))
 done < <(grep -E '^ *parlino run ' "$work/screen")
