@@ -76,10 +76,11 @@ if(WIN32)
     # folder Parlino-VERSION-win32 itself, with README.txt straight inside.
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
-    # The tarball and the .deb keep the Markdown, with every document of
-    # docs/ and the pictures beside them.
-    install(FILES README.md README-Windows.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-    file(GLOB user_guides RELATIVE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/docs/*.md)
+    # The tarball and the .deb keep the Markdown: the users' guides with
+    # the pictures beside them, and a README for the installed program (the
+    # source tree's and the developers' guides stay with the source).
+    install(FILES README-Linux.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+    install(FILES README-Windows.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
     foreach(guide ${user_guides} ${user_pictures})
         install(FILES ${PROJECT_SOURCE_DIR}/${guide} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
     endforeach()
@@ -105,4 +106,5 @@ set(CPACK_DEBIAN_PACKAGE_NAME parlino)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Parlino authors")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_kind.cmake)
 include(CPack)

@@ -3,8 +3,9 @@
 #   bash scripts/windows-run.sh PROGRAM.exe [ARGS...]
 # Where this machine executes 32-bit code, under 32-bit wine here; elsewhere
 # inside the emulated machine (scripts/windows/guest-run.sh), with the same
-# paths (the repository, the current folder and the folders of the program
-# and of the files given as arguments are shared), standard output,
+# paths (the repository, the current folder, the folders of the program
+# and of the files given as arguments, and those PARLINO_WINDOWS_SHARES
+# names are shared), standard output,
 # standard error and exit code. CTest calls it for
 # every Windows test program. PARLINO_WINDOWS=native|emulated forces a route.
 #
@@ -34,10 +35,17 @@ fi
 export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX
 
 if [[ $(bash "$here/windows/route.sh") == emulated ]]; then
-    # The folders of the program and of every argument that names a file.
+    # The folders of the program and of every argument that names a file,
+    # and those the caller names in PARLINO_WINDOWS_SHARES (separated by
+    # colons), such as the top of an unpacked ZIP when a path given from
+    # its bin folder leads out of it (..\examples\talk.txt).
     shares=()
     for argument in "$@"; do
         [[ ! -e $argument ]] || shares+=(--share "$(cd "$(dirname "$argument")" && pwd)")
+    done
+    IFS=: read -ra named <<<"${PARLINO_WINDOWS_SHARES:-}"
+    for folder in "${named[@]}"; do
+        [[ -z $folder ]] || shares+=(--share "$folder")
     done
     exec bash "$here/windows/guest-run.sh" "${shares[@]}" --prefix "$WINEPREFIX" -- \
         bash "$here/windows-run.sh" "$@"

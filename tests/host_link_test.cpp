@@ -1,6 +1,7 @@
 #include "fakes/recording_desktop.h"
 #include "fakes/recording_host.h"
 #include "plugin/host_link.h"
+#include "support/loopback_peer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -105,6 +106,23 @@ TEST_F(HostInterfaceTest, CallbacksThatAreStillNullAreNotCalled) {
     QV_CHAT_RCV_TXT(nullptr);
     registerAction(1, "name", "description", "type", 1);
     SUCCEED();
+}
+
+// Before nbRegisterPlugIn the actions still do their work, an open taking
+// its port for real, but report to nobody: the callbacks given afterwards
+// hear nothing of them.
+TEST_F(HostInterfaceTest, ActionsBeforeRegistrationRunAndReportToNobody) {
+    nbRegisterPlugIn(nullptr, 0, 0, nullptr);
+    const auto port = testing::freeUdpPort();
+    const std::string portText = std::to_string(port);
+    const char *text = portText.c_str();
+    EXPECT_EQ(nbExecAction(2, &text), 1);
+    const EndpointNumber probe = nextFreeEndpointNumber();
+    EXPECT_NE(openEndpoint(probe, port, 0), 0) << "port " << port << " was not taken";
+    closeEndpoint(probe);
+    testing::recordingHost().registerModule();
+    QV_CHAT_CLOSE_PORT(nullptr);
+    EXPECT_TRUE(testing::recordingHost().variableSets().empty());
 }
 
 TEST_F(HostInterfaceTest, InitHandsOverThreeZeroTerminatedBlocksAndReleasesEarlierOnes) {

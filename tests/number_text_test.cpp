@@ -46,6 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // Zeros move the value however many there are.
                       NumberCase{"0." + std::string(100000, '0') + "1e100005", 10000},
                       NumberCase{"1" + std::string(100005, '0') + "e-100001", 10000},
+                      // Digits alone may carry the value past the exponent's
+                      // bound; the written exponent brings it back.
+                      NumberCase{"1" + std::string(200000, '0') + "e-199999", 10},
                       NumberCase{"0." + std::string(1 << 20, '0') + "7e1048577", 7},
                       NumberCase{"25e-000000000000000000000000000001", 2.5L}));
 

@@ -4,6 +4,7 @@
 #include "host/console/commands.h"
 #include "host/console/console_streams.h"
 #include "host/console/console_window.h"
+#include "host/console/exit_code_help.h"
 #include "host/console/line_editor.h"
 #include "host/core/charset.h"
 #include "host/core/chat_names.h"
@@ -31,11 +32,12 @@ namespace {
 
 const std::string versionText = "parlino " PARLINO_VERSION;
 
-const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running), or the "
-                           "link check's verdict is not both ways; "
-                           "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
-                           "missing, faulty or too large; 5 the chat port could not be opened; 70 internal failure; "
-                           "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 143 SIGTERM.";
+const std::string exitCodeHelp =
+    std::string("Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running), or the "
+                "link check's verdict is not both ways; "
+                "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
+                "missing, faulty or too large; 5 the chat port could not be opened; 70 internal failure; ") +
+    interruptExitCodeHelp;
 
 const std::string chatHelp =
     std::string(lineEditorKeys) +

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Two `parlino chat` processes, each typed to through a pipe: lines reach the
-# other side with a time stamp, /quit, the end of input and Ctrl-C each close
-# the port, and a port that is taken is refused with the module's message.
+# other side with a time stamp, /quit, the end of input, Ctrl-C and a hang-up
+# each close the port (a hang-up not under nohup), and a port that is taken
+# is refused with the module's message.
 source "$(dirname "$0")/lib.sh"
 
 mapfile -t ports < <("$free_udp_ports" 3)
-mkfifo "$work/ann.in" "$work/bob.in" "$work/cid.in"
+mkfifo "$work/ann.in" "$work/bob.in" "$work/cid.in" "$work/eve.in" "$work/fay.in"
 # The test holds each pipe open for writing (and reading, so that opening it
 # does not block); each chat gets only its own pipe as standard input.
-exec 5<>"$work/ann.in" 6<>"$work/bob.in" 7<>"$work/cid.in"
-chat() { # NAME PORT PEER_PORT [PEER_HOST]
-    "$parlino" chat --port "$2" --peer "${4:-127.0.0.1}:$3" <"$work/$1.in" >"$work/$1.out" 2>"$work/$1.err" 5>&- 6>&- 7>&- &
+exec 5<>"$work/ann.in" 6<>"$work/bob.in" 7<>"$work/cid.in" 8<>"$work/eve.in" 9<>"$work/fay.in"
+chat() { # NAME PORT PEER_PORT [PEER_HOST]; $launcher, if set, starts parlino
+    ${launcher:-} "$parlino" chat --port "$2" --peer "${4:-127.0.0.1}:$3" <"$work/$1.in" >"$work/$1.out" \
+        2>"$work/$1.err" 5>&- 6>&- 7>&- 8>&- 9>&- &
     started_pids+=($!)
 }
 stamped() { # FILE TEXT: TEXT arrived, with a time stamp in front
@@ -73,4 +75,22 @@ kill -INT "$cid"
 wait_exit "$cid"
 [[ $exit_status -eq 130 ]] || fail "Ctrl-C did not end the chat with exit 130"
 grep -qx "port ${ports[2]} closed" "$work/cid.out" || fail "Ctrl-C did not close the port"
-echo "chat pair: lines both ways, /quit, end of input, Ctrl-C, port in use"
+
+# A hang-up (the terminal closed) ends a chat as Ctrl-C does, with 128 and
+# its number; under nohup, which ignores it, the chat goes on.
+chat eve "${ports[2]}" "${ports[0]}"
+eve=$!
+wait_for "$work/eve.out" "Type a line"
+kill -HUP "$eve"
+wait_exit "$eve"
+[[ $exit_status -eq 129 ]] || fail "a hang-up ended the chat with $exit_status, expected 129"
+grep -qx "port ${ports[2]} closed" "$work/eve.out" || fail "a hang-up did not close the port"
+launcher=nohup chat fay "${ports[2]}" "${ports[0]}"
+fay=$!
+wait_for "$work/fay.out" "Type a line"
+kill -HUP "$fay"
+! gone_within "$fay" 1 || fail "a hang-up ended a chat under nohup"
+printf 'still here\n/quit\n' >&9
+wait_exit "$fay"
+[[ $exit_status -eq 0 ]] || fail "the chat under nohup ended with $exit_status after /quit, expected 0"
+echo "chat pair: lines both ways, /quit, end of input, Ctrl-C, hang-up, port in use"

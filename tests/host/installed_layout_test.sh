@@ -32,21 +32,40 @@ else
 fi
 # The C example builds with the line its comment gives for this layout, and
 # for the source tree (in a copy of examples/ and plugin/parlino.h).
-build_with_its_line() { # LAYOUT FOLDER
+build_with_its_line() { # LAYOUT FOLDER [AS_USER...]
     local line
-    line=$(grep -A1 -F "$1" "$2/minimal_host.c" | sed -n 's/^ \*     \$ //p')
+    line=$(awk -v layout="$1" 'index($0, layout) { found = 1 } found && sub(/^ \*     \$ /, "") { print; exit }' \
+        "$2/minimal_host.c")
     [[ -n $line ]] || fail "minimal_host.c gives no build line for $1"
-    (cd "$2" && eval "$line") >"$work/example.err" 2>&1 || fail "$1: $line: $(cat "$work/example.err")"
+    (cd "$2" && "${@:3}" bash -c "$line") >"$work/example.err" 2>&1 || fail "$1: $line: $(cat "$work/example.err")"
 }
 if [[ -n $runner ]]; then
     build_with_its_line "Windows ZIP" "$prefix/examples"
 else
-    build_with_its_line "Linux package" "$(echo "$prefix"/share/doc/*/examples)"
+    # A plain user, with a home of their own, who cannot write the installed
+    # folders: nobody when the test runs as root, else the folders made
+    # read-only. The build leaves nothing in them.
+    home=$work/home
+    mkdir -p "$home"
+    chmod 755 "$work"
+    find "$prefix" -print0 | sort -z | xargs -0 stat -c '%n %s %Y' >"$work/before.list"
+    if (($(id -u) == 0)); then
+        chown nobody "$home"
+        plain_user=(runuser -u nobody -- env HOME="$home")
+    else
+        chmod -R a-w "$prefix"
+        plain_user=(env HOME="$home")
+    fi
+    build_with_its_line "Linux package" "$(echo "$prefix"/share/doc/*/examples)" "${plain_user[@]}"
+    chmod -R u+w "$prefix"
+    find "$prefix" -print0 | sort -z | xargs -0 stat -c '%n %s %Y' >"$work/after.list"
+    cmp -s "$work/before.list" "$work/after.list" ||
+        fail "building the example changed the installed folders: $(diff "$work/before.list" "$work/after.list")"
     # A plain program cannot load a sanitized module (its runtime must come
     # first); the sanitizer stages check the build alone.
     module=$(echo "$prefix"/lib*/Parlino.so)
     if ! is_sanitized "$module"; then
-        "$prefix"/share/doc/*/examples/minimal_host "$module" "$("$free_udp_ports" 1)" \
+        "$home/minimal_host" "$module" "$("$free_udp_ports" 1)" \
             >"$work/example.out" 2>&1 || fail "the example built in the installed layout did not chat"
     fi
     mkdir -p "$work/source/examples" "$work/source/plugin"

@@ -15,25 +15,34 @@ said_equals_heard "$work/bob.out" "$work/ann.out" 12
 grep -qx "bob is done" "$work/bob.out" || fail "bob did not finish"
 
 # The authors' guide, step 7: its publication twice on one machine, the ports
-# crossed, 127.0.0.1 as peer_ip; a line goes each way. With both on one
-# my_port, the second cannot open it and says so.
-guide() { # NAME MY_PORT PEER_PORT
-    "$parlino" run "$examples/guide-chat.txt" --set my_port="$2" --set peer_port="$3" --set peer_ip=127.0.0.1 \
-        --set typed_line="hello from $1" --set ticks=3 --set tick_ms=200 >"$work/$1.out" 2>"$work/$1.err" &
+# crossed, the second started seconds after the first, as a person opening a
+# second window would: each greets until it hears the other, and a line goes
+# each way. Alone, it gives up after its ticks and says why. With both on
+# one my_port, the second cannot open it and says so.
+guide() { # NAME MY_PORT PEER_PORT [OPTION...]
+    "$parlino" run "$examples/guide-chat.txt" --set my_port="$2" --set peer_port="$3" \
+        --set typed_line="hello from $1" "${@:4}" >"$work/$1.out" 2>"$work/$1.err" &
     started_pids+=($!)
 }
-guide first "${ports[0]}" "${ports[1]}"
-guide second "${ports[1]}" "${ports[0]}"
+guide first "${ports[0]}" "${ports[1]}" --set tick_ms=500
+sleep 5
+guide second "${ports[1]}" "${ports[0]}" --set tick_ms=500
 expect_all_succeed 60
 grep -qx "< hello from second" "$work/first.out" && grep -qx "< hello from first" "$work/second.out" ||
-    fail "the guide's two copies did not each hear the other"
+    fail "the guide's two copies, the second 5 s late, did not each hear the other"
+guide alone "${ports[0]}" "${ports[1]}" --set ticks=3 --set tick_ms=100
+wait_exit "${started_pids[-1]}" 15
+[[ $exit_status -eq 1 ]] || fail "the guide's publication alone ended with $exit_status, expected 1"
+grep -q "guide-chat.txt:[0-9]*: nobody answered from 127.0.0.1:${ports[1]} in 3 ticks" "$work/alone.err" ||
+    fail "the guide's publication alone did not say that nobody answered"
 guide first "${ports[0]}" "${ports[1]}"
 wait_for "$work/first.out" "Port ${ports[0]} is open"
 guide second "${ports[0]}" "${ports[1]}"
 wait_exit "${started_pids[-1]}"
 [[ $exit_status -eq 1 ]] && grep -qF "Choose another local port," "$work/second.err" &&
     grep -q "guide-chat.txt:[0-9]*: The chat port is taken" "$work/second.err" || fail "one my_port twice: $exit_status"
-expect_all_succeed 30
+kill "${started_pids[-1]}" 2>/dev/null || true
+wait_exit "${started_pids[-1]}"
 
 # A publication that prints what arrives shows it visibly.
 cat >"$work/listen.pub" <<'END'

@@ -112,6 +112,30 @@ TEST(EndpointStress, ThreadsOpenSendReceiveAndCloseTheirOwnEndpoints) {
     EXPECT_EQ(seen.size(), std::size_t{threadCount} * cyclesPerThread * 2);
 }
 
+// The my-IP action's look-up uses no endpoint: it runs beside opens, sends,
+// receives and closes on another thread, and always gives one answer.
+TEST(EndpointStress, AddressLookUpsRunBesideChatCycles) {
+    const Ipv4Address address = hostAddress({}, 1);
+    ThreadRecord record;
+    std::atomic<bool> done{false};
+    std::atomic<int> lookUps{0}, otherAnswers{0};
+    std::thread lookUpThread([&] {
+        while (!done.load()) {
+            if (hostAddress({}, 1) != address)
+                otherAnswers.fetch_add(1);
+            lookUps.fetch_add(1);
+        }
+    });
+    while (lookUps.load() == 0)
+        std::this_thread::yield();
+    chatCycles(0, record);
+    done = true;
+    lookUpThread.join();
+    for (const auto &failure : record.failures)
+        ADD_FAILURE() << failure;
+    EXPECT_EQ(otherAnswers.load(), 0) << "of " << lookUps.load() << " look-ups";
+}
+
 TEST(EndpointStress, AnOpenRaceForOneNumberHasOneWinner) {
     constexpr int rounds = 200;
     std::vector<std::vector<std::uint8_t>> results(threadCount, std::vector<std::uint8_t>(rounds));

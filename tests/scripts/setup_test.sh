@@ -52,6 +52,8 @@ ok) exit 0 ;;
 stale)
     [[ -n $parts ]] || { echo "E: Unable to correct problems, you have held broken packages."; exit 100; }
     ! cat "$list" "$parts"/* | grep -q bookworm-security || { echo "fake apt: security still listed"; exit 100; }
+    # apt refuses a deb822 stanza without suites ("Malformed entry").
+    ! grep -qiE "^Suites:[[:space:]]*$" "$parts"/* || { echo "E: Malformed entry 2 in sources file (Suite)"; exit 100; }
     cat "$parts"/* | grep -qx "Suites: bookworm bookworm-updates" || { echo "fake apt: release suite lost"; exit 100; }
     exit 0 ;;
 *) echo "E: Unable to correct problems, you have held broken packages."; exit 100 ;;
@@ -70,6 +72,9 @@ cases=(
     "the install never works|scripts/setup.sh|native|stale|never|1|says:could_not_install says:run_'bash_scripts/setup.sh_all'_again"
 )
 
+# The machine's own source list, which set-up must leave as it was.
+machine_sources() { find "$work/etc" -type f -print0 | sort -z | xargs -0 sha256sum; }
+sources_before=$(machine_sources)
 fail() {
     echo "FAIL: $name: $*" >&2
     cat "$work/out" "$FAKE/asked" >&2 2>/dev/null || true
@@ -97,5 +102,6 @@ for row in "${cases[@]}"; do
         noi386) ! grep -q -- '--add-architecture' "$FAKE/asked" || fail "the i386 architecture was added" ;;
         esac
     done
+    [[ $(machine_sources) == "$sources_before" ]] || fail "the machine's source list was changed"
     echo "ok: $name"
 done

@@ -3,13 +3,22 @@
 # PARLINO_PACKAGE_ZIP), read as a Windows PC shows it: README.txt straight
 # inside the folder Explorer's "Extract All" makes; every text file with
 # CR LF line ends; the examples as .txt, none as .pub; each .txt at the top plain text
-# (no **, ](, \| or |---) of at most 78 columns; CHANGELOG.txt opening with
-# the ZIP's version and its date; each guide one web page whose links and
-# pictures lead to files and headings inside the ZIP.
-# Usage: check_package.sh BUILD_FOLDER GUIDE...
+# (no **, ](, \| or |---); every text file but the web pages, the examples
+# and the header included, at most 78 columns wide, as Notepad shows it
+# without word wrap; CHANGELOG.txt opening with the ZIP's version and its
+# date; each guide one web page whose links and pictures lead to files and
+# headings inside the ZIP; and each `parlino run` command of the documents
+# it is made from, typed in the ZIP's folder the command is written for,
+# finds its file (under wine).
+# Usage: check_package.sh BUILD_FOLDER WINE_RUN DOCUMENT... -- GUIDE...
+#   DOCUMENT  the Markdown sources of the ZIP's README and guides
 set -euo pipefail
-build=$1
+build=$1 wine_run=$2
+shift 2
+documents=()
+while [[ $1 != -- ]]; do documents+=("$(cd "$(dirname "$1")" && pwd)/${1##*/}"); shift; done
 shift
+tests=$(cd "$(dirname "$0")/.." && pwd)
 fail() {
     echo "FAIL: $*" >&2
     exit 1
@@ -40,9 +49,14 @@ first=$(tr -d '\r' <CHANGELOG.txt | grep -m1 -E '^(Unreleased|[0-9.]+ \(|[0-9.]+
 
 while IFS= read -r -d '' text; do
     ! grep -nF -e '**' -e '](' -e '\|' -e '|---' "$text" >&2 || fail "$text holds Markdown"
-    ! tr -d '\r' <"$text" | awk 'length > 78 { print FNR ": " $0; bad = 1 } END { exit !bad }' >&2 ||
-        fail "$text has lines over 78 columns"
 done < <(find "$top" -maxdepth 1 -name '*.txt' -print0)
+texts=0
+while IFS= read -r -d '' text; do
+    grep -qI . "$text" || continue
+    texts=$((texts + 1))
+    ! tr -d '\r' <"$text" | awk 'length > 78 { print FILENAME ": " FNR ": " $0; bad = 1 } END { exit !bad }' >&2 ||
+        fail "$text has lines over 78 columns"
+done < <(find "$top" -type f ! -name '*.html' -print0)
 
 for guide in "$@"; do
     page=$top/docs/$(basename "${guide%.md}").html
@@ -57,4 +71,7 @@ for guide in "$@"; do
         [[ $target != *#* ]] || grep -qF "id=\"${target#*#}\"" "$path" || fail "$page: no heading for $target"
     done < <(grep -oE '(href|src)="[^"]*"' "$page" | sed -E 's/^(href|src)="//; s/"$//')
 done
+bash "$tests/docs/check_commands.sh" zip "$PWD" "$PWD/bin/parlino.exe" "$wine_run" -- "${documents[@]}" >"$work/commands.out" 2>&1 ||
+    fail "$(cat "$work/commands.out")"
+echo "package: $texts text files within 78 columns; $(tail -1 "$work/commands.out")"
 echo "package: one folder level, CR LF throughout, examples as .txt, changelog of $version, plain text for Notepad, one web page per guide ($#), every link and picture inside"

@@ -32,7 +32,7 @@ const char *const introduction =
     "  parlino chat --port 40001 --peer 192.168.1.21:40002\n"
     "      chats with the machine 192.168.1.21, where someone runs\n"
     "      parlino chat --port 40002 --peer <this machine's address>:40001\n"
-    "  parlino run ..\\examples\\talk.pub --set my_port=40001 --set peer_port=40002\n"
+    "  parlino run ..\\examples\\talk.txt --set my_port=40001 --set peer_port=40002\n"
     "      plays a publication\n"
     "\n"
     "parlino --help tells more, and README.txt in the folder above tells all.\n";
