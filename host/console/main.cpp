@@ -3,7 +3,7 @@
 #include "host/console/commands.h"
 #include "host/console/console_streams.h"
 #include "host/console/console_window.h"
-#include "host/console/line_editor.h"
+#include "host/console/chat_screen.h"
 #include "host/core/charset.h"
 #include "host/core/chat_names.h"
 #include "host/core/exit_codes.h"
@@ -35,7 +35,7 @@ const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail,
                            "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 143 SIGTERM.";
 
 const std::string chatHelp =
-    std::string(lineEditorKeys) +
+    std::string(chatScreenKeys) +
     " Enter sends the line; an empty line sends the time of day. /quit leaves; Ctrl-C leaves at once and sends "
     "nothing of the line being typed.\n"
     "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
