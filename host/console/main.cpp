@@ -32,7 +32,7 @@ const std::string versionText = "parlino " PARLINO_VERSION;
 const char *exitCodeHelp = "Exit codes: 0 done; 1 the publication stopped (fail, or a fault while running); "
                            "2 wrong command line; 3 the module cannot be used; 4 the publication file is "
                            "missing, faulty or too large; 5 the chat port could not be opened; 70 internal failure; "
-                           "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 143 SIGTERM.";
+                           "128+signal when interrupted: 129 hang-up, 130 Ctrl-C, 131 Ctrl-\\, 143 SIGTERM.";
 
 const std::string chatHelp =
     std::string(chatScreenKeys) +
