@@ -15,7 +15,7 @@ its peer a port where nothing listens, every datagram from 127.0.0.1:
 Prints one JSON object. Nothing here judges a figure: report.py shows the
 targets beside them.
 
-  chat_screen.py --host build/bench/parlino [--runs 3]
+  chat_screen.py --host build/bench/parlino [--runs 3] [--only latency|cpu]
 """
 import argparse
 import json
@@ -171,11 +171,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--host", required=True)
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--only", choices=["latency", "cpu"], help="take one of the two figures")
     args = parser.parse_args()
     host = os.path.abspath(args.host)
     with tempfile.TemporaryDirectory(prefix="parlino-bench-screen.") as work:
-        latency = [latency_run(host, work) for _ in range(args.runs)]
-        cpu = [cpu_run(host, work) for _ in range(args.runs)]
+        latency = [latency_run(host, work) for _ in range(args.runs)] if args.only != "cpu" else []
+        cpu = [cpu_run(host, work) for _ in range(args.runs)] if args.only != "latency" else []
     json.dump({"columns": COLUMNS, "rows": ROWS, "latency": latency, "cpu": cpu}, sys.stdout, indent=1)
     print()
 
