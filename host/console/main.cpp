@@ -147,7 +147,7 @@ int run(int argc, char **argv) {
     auto *runCommand = app.add_subcommand("run", "Check a publication file, then play it");
     addCommonOptions(*runCommand, modulePath);
     addCharsetOption(*runCommand, charsetName);
-    runCommand->add_option("FILE", publicationPath, "The publication to play")->required();
+    runCommand->add_option("FILE", publicationPath, "The publication to play; - reads standard input")->required();
     runCommand
         ->add_option("--set", settings, "Give a variable its first value (repeatable, once for each NAME)")
         ->type_name("NAME=VALUE")
