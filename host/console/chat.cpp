@@ -31,8 +31,10 @@ struct ChatSession {
     // On a terminal: the conversation, with the typed line kept below it.
     std::unique_ptr<ChatScreen> screen;
     system::Mutex outputLock;
-    // What was said before the screen opened, for the screen to show too.
+    // What was said before the screen opened, for the screen to show too;
+    // kept until then only.
     std::vector<std::string> saidBefore;
+    bool screenTried = false;
     std::atomic<bool> receiving{true};
     std::atomic<bool> quitTyped{false};
     std::atomic<bool> inputEnded{false};
@@ -51,7 +53,8 @@ struct ChatSession {
             return;
         }
         out << line << '\n' << std::flush;
-        saidBefore.push_back(line);
+        if (!screenTried)
+            saidBefore.push_back(line);
     }
 
     void warn(const std::string &line) {
@@ -61,7 +64,8 @@ struct ChatSession {
             return;
         }
         err << line << '\n' << std::flush;
-        saidBefore.push_back(line);
+        if (!screenTried)
+            saidBefore.push_back(line);
     }
 
     void send(std::string line) {
@@ -220,6 +224,8 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
         auto screen = openChatScreen("> ", chat->saidBefore, screenNote);
         system::ScopedLock lock(chat->outputLock);
         chat->screen = std::move(screen);
+        chat->screenTried = true;
+        chat->saidBefore.clear();
     }
     if (!screenNote.empty())
         chat->warn(screenNote);
