@@ -76,9 +76,13 @@ std::uint64_t peNeeds(std::string_view head) {
 }
 
 std::string withDigitGroups(std::uint64_t number) {
-    auto text = std::to_string(number);
-    for (auto at = text.size(); at > 3; at -= 3)
-        text.insert(at - 3, ",");
+    const auto digits = std::to_string(number);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            text += ',';
+        text += digits[i];
+    }
     return text;
 }
 

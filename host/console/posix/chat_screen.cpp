@@ -103,7 +103,7 @@ class TerminalScreen : public ChatScreen {
     explicit TerminalScreen(std::string prompt) : prompt_(utf32FromUtf8(prompt)), typed_(columnsOf) {}
 
     // False when the terminal cannot be drawn on (TERM=dumb, unknown), with
-    // nothing written to it.
+    // nothing drawn on it.
     bool open(const std::vector<std::string> &shownAlready, std::string &why) {
         int wake[2];
         if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -140,7 +140,7 @@ class TerminalScreen : public ChatScreen {
         nonl();
         keypad(stdscr, TRUE);
         nodelay(stdscr, TRUE);
-        set_escdelay(25);
+        set_escdelay(100); // for the rest of a key's sequence, over a slow link too
         defineKeys();
         captureStandardError();
 
