@@ -226,6 +226,10 @@ ticks=$((after[0] + after[1] - before[0] - before[1]))
 printf p >>"$work/paste"
 tmux -L "$tmux_socket" load-buffer "$work/paste" \; paste-buffer -t chat \; send-keys -t chat Enter
 wait_on_screen "65508 bytes long, more than one datagram carries"
+# The module's message (on standard error) is shown in the conversation, in
+# its place: just before the line that explains it.
+expect_screen 'screen | grep -B1 -F "that line was not sent: it is 65508" | head -1 | grep -qx "Error: 57\."' \
+    "the module's message did not come just before parlino's line about it"
 
 # Ctrl-Z, fg: the half-typed line comes back, and the arrows, Backspace
 # and the lines typed before act on it; a recalled line keeps its trailing

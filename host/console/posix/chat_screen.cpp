@@ -160,7 +160,6 @@ class TerminalScreen : public ChatScreen {
     ~TerminalScreen() override {
         if (screen_ != nullptr) {
             takeQueued();
-            takeStandardError();
             endwin();
             delscreen(screen_);
             // The conversation as plain lines on the terminal's own screen,
@@ -196,7 +195,6 @@ class TerminalScreen : public ChatScreen {
                 while (::read(wakeRead_, bytes, sizeof bytes) > 0) {
                 }
                 takeQueued();
-                takeStandardError();
             }
             const auto read = readKeys(line);
             // Ctrl-C and Ctrl-\ end the chat at once.
@@ -226,13 +224,16 @@ class TerminalScreen : public ChatScreen {
         {
             system::ScopedLock lock(queueLock_);
             wasEmpty = queued_.empty();
+            // What the module wrote to standard error before (its message
+            // box about this line) comes first.
+            collectStandardError();
             queued_.push_back({text, warning});
-        }
-        // A warning goes to standard error too when that is not this
-        // terminal, where a person or a script collects it.
-        if (warning && savedErrors_ >= 0 && !errorsToTerminal_) {
-            const auto line = text + "\n";
-            [[maybe_unused]] const auto written = ::write(savedErrors_, line.data(), line.size());
+            // A warning goes to standard error too when that is not this
+            // terminal, where a person or a script collects it.
+            if (warning && savedErrors_ >= 0 && !errorsToTerminal_) {
+                const auto line = text + "\n";
+                [[maybe_unused]] const auto written = ::write(savedErrors_, line.data(), line.size());
+            }
         }
         if (wasEmpty)
             wakeUp();
@@ -285,9 +286,11 @@ class TerminalScreen : public ChatScreen {
         errorsRead_ = -1;
     }
 
-    // What was written to standard error, a line at a time, as warnings;
-    // copied to the real standard error when that is not the terminal.
-    void takeStandardError() {
+    // What was written to standard error, a line at a time, into the queue
+    // as warnings; copied to the real standard error when that is not the
+    // terminal. Under queueLock_, so that it keeps its place among the
+    // lines shown.
+    void collectStandardError() {
         if (errorsRead_ < 0)
             return;
         char bytes[4096];
@@ -302,7 +305,7 @@ class TerminalScreen : public ChatScreen {
             errorText_.erase(0, end + 1);
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            addLine(visibleText(line), true);
+            queued_.push_back({visibleText(line), true});
         }
     }
 
@@ -310,6 +313,7 @@ class TerminalScreen : public ChatScreen {
         std::vector<Queued> queued;
         {
             system::ScopedLock lock(queueLock_);
+            collectStandardError();
             queued.swap(queued_);
         }
         for (auto &line : queued)
@@ -583,10 +587,11 @@ class TerminalScreen : public ChatScreen {
 
     int savedErrors_ = -1, errorsRead_ = -1;
     bool errorsToTerminal_ = false;
-    std::string errorText_; // a line written to standard error, not ended yet
 
     system::Mutex queueLock_;
-    std::vector<Queued> queued_; // under queueLock_
+    // Under queueLock_:
+    std::vector<Queued> queued_;
+    std::string errorText_; // a line written to standard error, not ended yet
 };
 
 // The variable that chose the locale's character set, as a person would
