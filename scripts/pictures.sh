@@ -5,7 +5,8 @@
 #                               taken, drawn at twice the usual size with
 #                               wine's own fonts (Debian's fonts-wine)
 #   docs/chat-two-windows.png   two `parlino chat` windows (xterm) in the
-#                               middle of a conversation on ports 40001/40002
+#                               middle of a conversation on ports 40001/40002,
+#                               the right one with a line being typed
 # Builds what it needs (the linux and windows presets' host and DLL). Not a
 # test: run it by hand after a change that shows, and look at the pictures.
 # Needs the packages of `bash scripts/setup.sh`; ports 40001 and 40002 free.
@@ -58,7 +59,7 @@ export DISPLAY=":$display_number"
 parlino=$root/build/linux/parlino
 chat_window() { # SESSION MY_PORT PEER_PORT X
     tmux -L "$tmux_socket" -f /dev/null new-session -d -s "$1" -x 74 -y 11 \
-        "env PS1= bash --norc -c '$parlino chat --port $2 --peer 127.0.0.1:$3; sleep 600'"
+        "env PS1= LANG=C.UTF-8 bash --norc -c '$parlino chat --port $2 --peer 127.0.0.1:$3; sleep 600'"
     tmux -L "$tmux_socket" set -g status off
     xterm -geometry 74x11+"$4"+40 -fa 'DejaVu Sans Mono' -fs 11 -bg '#fdfdf8' -fg '#202020' \
         -bw 2 -T "parlino chat $2" -e tmux -L "$tmux_socket" attach -t "$1" &
@@ -77,6 +78,8 @@ say bob "yes, bob here. I hear you fine"
 say ann "good: the firewall lets UDP through, then"
 say bob "shall we try it between our two machines next?"
 say ann "yes: I am at the address my-IP shows above"
+# A line being typed stays at the bottom, below the conversation.
+tmux -L "$tmux_socket" send-keys -t bob -l "good, I will start mine on port 4000"
 sleep 2
 # The two windows, with a margin of the (black) screen around them.
 xwd -root -silent -display "$DISPLAY" |

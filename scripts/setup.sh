@@ -22,10 +22,10 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 # Configuring the linux preset finds GoogleTest (it builds the tests too)
-# and libedit (the chat's line editor).
+# and ncursesw (the chat's screen on a terminal).
 demo_packages=(
     build-essential cmake ninja-build pkg-config
-    libcli11-dev libedit-dev
+    libcli11-dev libncurses-dev
     libgtest-dev libgmock-dev
 )
 test_packages=(

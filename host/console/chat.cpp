@@ -3,7 +3,7 @@
 #include "host/core/chat_link.h"
 
 #include "host/core/charset.h"
-#include "host/console/line_editor.h"
+#include "host/console/chat_screen.h"
 #include "host/console/console_streams.h"
 #include "host/core/system.h"
 #include "host/core/visible_text.h"
@@ -12,6 +12,8 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace parlino::host {
 namespace {
@@ -26,9 +28,13 @@ struct ChatSession {
     ChatLink link;
     std::ostream &out;
     std::ostream &err;
-    // On a terminal: the typed line, kept below the lines shown.
-    std::unique_ptr<LineEditor> editor;
+    // On a terminal: the conversation, with the typed line kept below it.
+    std::unique_ptr<ChatScreen> screen;
     system::Mutex outputLock;
+    // What was said before the screen opened, for the screen to show too;
+    // kept until then only.
+    std::vector<std::string> saidBefore;
+    bool screenTried = false;
     std::atomic<bool> receiving{true};
     std::atomic<bool> quitTyped{false};
     std::atomic<bool> inputEnded{false};
@@ -42,20 +48,24 @@ struct ChatSession {
 
     void say(const std::string &line) {
         system::ScopedLock lock(outputLock);
-        if (editor)
-            editor->showLine(line);
-        else
-            out << line << '\n' << std::flush;
+        if (screen) {
+            screen->showLine(line);
+            return;
+        }
+        out << line << '\n' << std::flush;
+        if (!screenTried)
+            saidBefore.push_back(line);
     }
 
     void warn(const std::string &line) {
         system::ScopedLock lock(outputLock);
-        if (editor) {
-            err << std::flush;
-            editor->showLine(line, true);
-        } else {
-            err << line << '\n' << std::flush;
+        if (screen) {
+            screen->showLine(line, true);
+            return;
         }
+        err << line << '\n' << std::flush;
+        if (!screenTried)
+            saidBefore.push_back(line);
     }
 
     void send(std::string line) {
@@ -98,37 +108,28 @@ struct ChatSession {
         }
     }
 
-    // A typed line: false when it was /quit, or when Ctrl-C came first:
-    // the line it abandoned is never sent.
-    bool typed(const std::string &line) {
-        if (system::interruptRequested())
-            return false;
-        if (line == "/quit" || line == "/quit\r") {
-            quitTyped.store(true);
-            return false;
-        }
-        send(line);
-        return true;
-    }
+    // A typed line: false when it ends the chat (/quit), or when Ctrl-C
+    // came first: the line it abandoned is never sent.
+    bool typed(std::string line);
 
     void readKeyboard(std::istream &in) {
         std::string line;
         try {
-            if (editor) {
+            if (screen) {
                 for (;;) {
                     if (stopEditing.load()) {
                         keyboardDone.store(true);
                         return;
                     }
-                    const auto read = editor->readLine(line, static_cast<int>(watchInterval));
+                    const auto read = screen->readLine(line, static_cast<int>(watchInterval));
                     // Ctrl-C, read as a key: nothing typed after it is read.
                     if (system::interruptRequested()) {
                         keyboardDone.store(true);
                         return;
                     }
-                    if (read == LineEditor::Read::endOfInput)
+                    if (read == ChatScreen::Read::endOfInput)
                         break;
-                    if (read == LineEditor::Read::line && !typed(line)) {
+                    if (read == ChatScreen::Read::line && !typed(line)) {
                         keyboardDone.store(true);
                         return;
                     }
@@ -148,6 +149,32 @@ struct ChatSession {
         keyboardDone.store(true);
     }
 };
+
+// The lines that are commands to the chat, not text to send. Each returns
+// false when the chat ends.
+struct SlashCommand {
+    std::string_view name;
+    bool (*run)(ChatSession &chat);
+};
+constexpr SlashCommand slashCommands[] = {
+    {"/quit",
+     [](ChatSession &chat) {
+         chat.quitTyped.store(true);
+         return false;
+     }},
+};
+
+bool ChatSession::typed(std::string line) {
+    if (system::interruptRequested())
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    for (const auto &command : slashCommands)
+        if (line == command.name)
+            return command.run(*this);
+    send(line);
+    return true;
+}
 
 } // namespace
 
@@ -191,11 +218,17 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
 
     system::catchInterrupt();
-    // Only here: the editor draws its prompt at once.
-    std::string editorNote;
-    chat->editor = openLineEditor("> ", editorNote);
-    if (!editorNote.empty())
-        chat->warn(editorNote);
+    // Only here: the screen is drawn at once.
+    std::string screenNote;
+    {
+        auto screen = openChatScreen("> ", chat->saidBefore, screenNote);
+        system::ScopedLock lock(chat->outputLock);
+        chat->screen = std::move(screen);
+        chat->screenTried = true;
+        chat->saidBefore.clear();
+    }
+    if (!screenNote.empty())
+        chat->warn(screenNote);
     system::Thread receiver([chat] { chat->receiveUntilStopped(); });
     system::Thread keyboard([chat, &in] { chat->readKeyboard(in); });
     if (!receiver.started() || !keyboard.started()) {
@@ -234,14 +267,16 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->link.close();
     chat->stopEditing.store(true);
     // A keyboard thread still blocked in a plain read stays so until the
-    // process ends; an editor's thread looks at stopEditing at least every
+    // process ends; a screen's thread looks at stopEditing at least every
     // watchInterval.
-    if (chat->keyboardDone.load() || chat->editor)
+    if (chat->keyboardDone.load() || chat->screen)
         keyboard.join();
     else
         keyboard.detach();
-    if (chat->editor)
-        chat->editor.reset(); // the terminal as it was
+    if (chat->screen) {
+        system::ScopedLock lock(chat->outputLock);
+        chat->screen.reset(); // the terminal as it was, the conversation on it
+    }
     else if (end == ChatEnd::interrupted && outputIsTerminal())
         chat->say(""); // not on the line where the terminal echoed ^C
     chat->say("port " + port + " closed");

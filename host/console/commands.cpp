@@ -74,13 +74,18 @@ std::unique_ptr<PluginHost> loadModule(std::string path) {
 
 namespace {
 
+// How the file is named to a person: "-" is standard input.
+std::string shownName(const std::string &path) { return path == "-" ? "standard input" : path; }
+
 // A publication is a script of lines, not data: a file larger than this
 // (a program, a disk image, /dev/zero) is refused before it is parsed, so
 // that neither it nor its faults fill the memory.
 constexpr std::size_t largestPublication = 512 * 1024;
 
+// "-" is standard input, as for most programs that read a file.
 bool readWholeFile(const std::string &path, std::string &text) {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
+    const bool standardInput = path == "-";
+    std::FILE *file = standardInput ? stdin : std::fopen(path.c_str(), "rb");
     // The example publications were once named *.pub and are now *.txt, a
     // name Windows opens as text: the old name reads the renamed file.
     if (file == nullptr && errno == ENOENT && path.ends_with(".pub")) {
@@ -96,24 +101,29 @@ bool readWholeFile(const std::string &path, std::string &text) {
     // Room for the whole file at once, so that a long one is not held in a
     // buffer of up to twice its size.
     std::error_code notRegular;
-    if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular)
+    if (const auto size = std::filesystem::file_size(path, notRegular); !notRegular && !standardInput)
         text.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(size, largestPublication + 1)));
+    const auto close = [&] {
+        if (!standardInput)
+            std::fclose(file);
+    };
     char buffer[4096];
     std::size_t got;
     while (text.size() <= largestPublication && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
     if (text.size() > largestPublication) {
-        std::fclose(file);
-        std::cerr << "parlino: the publication " << path << " is larger than 512 KB (524,288 bytes): "
+        close();
+        std::cerr << "parlino: the publication " << shownName(path) << " is larger than 512 KB (524,288 bytes): "
                   << "it is no publication, or one to split into several\n";
         return false;
     }
     const bool failed = std::ferror(file) != 0;
     // Such as "Is a directory": a folder opens on Linux, but cannot be read.
     const int reason = errno;
-    std::fclose(file);
+    close();
     if (failed)
-        std::cerr << "parlino: cannot read the publication " << path << ": " << std::strerror(reason) << '\n';
+        std::cerr << "parlino: cannot read the publication " << shownName(path) << ": " << std::strerror(reason)
+                  << '\n';
     return !failed;
 }
 
@@ -182,20 +192,21 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
         return exit_code::moduleUnusable;
     std::vector<PublicationError> errors;
     const auto publication = parsePublication(std::move(text), host->actions(), errors);
+    const auto name = shownName(path);
     // A file that is no publication at all (a program, a picture) would
     // fill the screen many times over.
     constexpr std::size_t mostFaultsShown = 10;
     for (std::size_t i = 0; i < errors.size() && i < mostFaultsShown; ++i)
-        std::cerr << path << ":" << errors[i].line << ": " << visibleText(errors[i].message) << '\n';
+        std::cerr << name << ":" << errors[i].line << ": " << visibleText(errors[i].message) << '\n';
     if (errors.size() > mostFaultsShown)
-        std::cerr << "parlino: " << errors.size() - mostFaultsShown << " more faults in " << path
+        std::cerr << "parlino: " << errors.size() - mostFaultsShown << " more faults in " << name
                   << " not shown\n";
     if (!errors.empty()) {
-        std::cerr << "parlino: " << path << " was not run\n";
+        std::cerr << "parlino: " << name << " was not run\n";
         return exit_code::publicationInvalid;
     }
     if (checkOnly) {
-        std::cerr << path << ": ok\n";
+        std::cerr << name << ": ok\n";
         return exit_code::success;
     }
     for (const auto &setting : settings) {
@@ -218,7 +229,7 @@ int runFile(const std::string &modulePath, const std::string &path, const std::v
     if (system::interruptRequested())
         return system::interruptExitCode();
     // A fail line's text may hold values that came from the network.
-    std::cerr << path << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
+    std::cerr << name << ":" << outcome.line << ": " << visibleText(environment.decodedForPrint(outcome.message))
               << '\n';
     return exit_code::publicationStopped;
 }

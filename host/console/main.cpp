@@ -4,8 +4,8 @@
 #include "host/console/commands.h"
 #include "host/console/console_streams.h"
 #include "host/console/console_window.h"
+#include "host/console/chat_screen.h"
 #include "host/console/exit_code_help.h"
-#include "host/console/line_editor.h"
 #include "host/core/charset.h"
 #include "host/core/chat_names.h"
 #include "host/core/exit_codes.h"
@@ -40,7 +40,7 @@ const std::string exitCodeHelp =
     interruptExitCodeHelp;
 
 const std::string chatHelp =
-    std::string(lineEditorKeys) +
+    std::string(chatScreenKeys) +
     " Enter sends the line; an empty line sends the time of day. /quit leaves; Ctrl-C leaves at once and sends "
     "nothing of the line being typed.\n"
     "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
@@ -222,7 +222,7 @@ int run(int argc, char **argv) {
     auto *runCommand = app.add_subcommand("run", "Check a publication file, then play it");
     addCommonOptions(*runCommand, modulePath);
     addCharsetOption(*runCommand, charsetName);
-    runCommand->add_option("FILE", publicationPath, "The publication to play")->required();
+    runCommand->add_option("FILE", publicationPath, "The publication to play; - reads standard input")->required();
     runCommand
         ->add_option("--set", settings, "Give a variable its first value (repeatable, once for each NAME)")
         ->type_name("NAME=VALUE")

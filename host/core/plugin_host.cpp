@@ -1,5 +1,7 @@
 #include "host/core/plugin_host.h"
 
+#include "host/core/module_file.h"
+
 #include "host/core/system.h"
 
 #include <atomic>
@@ -40,6 +42,8 @@ std::unique_ptr<PluginHost> PluginHost::load(const std::string &path, std::strin
         return nullptr;
     }
     host->path_ = path;
+    if (error = moduleFileProblem(path); !error.empty())
+        return nullptr;
     host->library_ = system::openModuleLibrary(path, error);
     if (host->library_ == nullptr)
         return nullptr;

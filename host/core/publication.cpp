@@ -296,9 +296,38 @@ class LineParser {
 
 } // namespace
 
+namespace {
+
+// A file saved as UTF-16 or UTF-32 (a Windows editor's "Unicode") holds a
+// zero byte beside nearly every character: it is named once, not reported
+// as a zero byte on every line. By its byte-order mark, or by the zero
+// bytes around the first two characters.
+std::string wideEncoding(std::string_view text) {
+    using namespace std::string_view_literals;
+    // Which of the first four bytes are zero.
+    unsigned zeros = 0;
+    for (std::size_t i = 0; i < 4 && text.size() >= 4; ++i)
+        zeros |= (text[i] == 0 ? 1u : 0u) << i;
+    if (text.starts_with("\xFF\xFE\0\0"sv) || zeros == 0b1110)
+        return "UTF-32 (little-endian)";
+    if (text.starts_with("\0\0\xFE\xFF"sv))
+        return "UTF-32 (big-endian)";
+    if (text.starts_with("\xFF\xFE"sv) || zeros == 0b1010)
+        return "UTF-16 (little-endian)";
+    if (text.starts_with("\xFE\xFF"sv) || zeros == 0b0101)
+        return "UTF-16 (big-endian)";
+    return {};
+}
+
+} // namespace
+
 Publication parsePublication(std::string text, const std::vector<RegisteredAction> &actions,
                              std::vector<PublicationError> &errors) {
     errors.clear();
+    if (const auto encoding = wideEncoding(text); !encoding.empty()) {
+        errors.push_back({1, "the file is " + encoding + ", not UTF-8: save it as UTF-8"});
+        return {};
+    }
     auto source = std::make_shared<const std::string>(std::move(text));
     std::string_view content = *source;
     if (content.substr(0, byteOrderMark.size()) == byteOrderMark)

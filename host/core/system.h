@@ -58,14 +58,14 @@ void sleepMilliseconds(std::uint32_t milliseconds);
 
 // ---- Console ----
 
-// From now on Ctrl-C, SIGTERM and a hang-up (SIGHUP on Linux unless it was
+// From now on Ctrl-C, SIGTERM, a hang-up (SIGHUP on Linux unless it was
 // ignored when parlino started, as under nohup; the console window closed
-// on Windows) only set a flag that interruptRequested() reports, so that
+// on Windows) and on Linux Ctrl-\ (SIGQUIT) only set a flag that interruptRequested() reports, so that
 // the host can close its port and give the terminal back before it ends.
 void catchInterrupt();
 bool interruptRequested();
 // The exit code for the interrupt that came: 128 and the signal's number,
-// as a shell gives it (130 Ctrl-C, 143 SIGTERM, 129 a hang-up).
+// as a shell gives it (130 Ctrl-C, 131 Ctrl-\, 143 SIGTERM, 129 a hang-up).
 int interruptExitCode();
 
 // The local time of day as HH:MM:SS.

@@ -1,5 +1,7 @@
 #include "host/core/visible_text.h"
 
+#include "host/core/utf8.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -8,37 +10,6 @@ namespace parlino::host {
 namespace {
 
 constexpr char hexDigits[] = "0123456789ABCDEF";
-
-// The length of the well-formed UTF-8 sequence at the start of `text`, and
-// its code point; 0 when the first byte does not start one.
-std::size_t readUtf8(std::string_view text, std::uint32_t &codePoint) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length;
-    std::uint32_t lowest;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, lowest = 0x80, codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, lowest = 0x800, codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, lowest = 0x10000, codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        codePoint = codePoint << 6 | (next & 0x3F);
-    }
-    if (codePoint < lowest || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 // Characters that are valid but are not seen, or steer how the text around
 // them reads: with them "exe.txt" can be made to read "txt.exe", two
@@ -94,6 +65,13 @@ void appendCodePointText(std::string &shown, std::uint32_t codePoint) {
 }
 
 } // namespace
+
+bool shownAsItself(char32_t character) {
+    const auto codePoint = static_cast<std::uint32_t>(character);
+    return codePoint == '\t' ||
+           (!isControl(codePoint) && !isInvisible(codePoint) && !isNoncharacter(codePoint) && codePoint <= 0x10FFFF &&
+            !(codePoint >= 0xD800 && codePoint <= 0xDFFF));
+}
 
 bool isUtf8(std::string_view text) {
     while (!text.empty()) {

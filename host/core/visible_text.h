@@ -25,6 +25,12 @@ enum class ControlNotation { caret, codePoint };
 // form, a surrogate, a cut sequence) as \x9B. Tab is kept.
 std::string visibleText(std::string_view text, ControlNotation notation = ControlNotation::caret);
 
+// Whether visibleText shows this character as itself wherever it stands:
+// false for the controls but tab, the invisible characters and the
+// noncharacters (and for the joiners and variation selectors, which it
+// keeps only beside visible characters).
+bool shownAsItself(char32_t character);
+
 // Whether all of `text` is well-formed UTF-8.
 bool isUtf8(std::string_view text);
 

@@ -82,6 +82,20 @@ expect 2 "NAME=VALUE" run "$work/fine.pub" --set 1-2=3
 expect 2 "NAME=VALUE" run "$work/fine.pub" --set novalue
 expect 3 "cannot use the module" info --module "$work/no-such-module"
 expect 3 "cannot use the module" run "$work/fine.pub" --module "$work/fine.pub"
+# A module file cut short (a copy that did not finish): told, not a crash.
+module=$(dirname "$parlino")/Parlino.so
+head -c 4096 "$module" >"$work/cut.so"
+expect 3 "the file is cut short: it holds 4,096 bytes" info --module "$work/cut.so"
+# Standard input as the publication.
+printf 'print read from standard input\n' | "$parlino" run - >"$work/last.out" 2>"$work/last.err" ||
+    fail "run - failed: $(cat "$work/last.err")"
+[[ $(cat "$work/last.out") == "read from standard input" ]] || fail "run - did not play standard input"
+# A publication saved as UTF-16 is named so once, not a fault on every line.
+printf '\xff\xfep\0r\0i\0n\0t\0 \0a\0\n\0p\0r\0i\0n\0t\0 \0b\0\n\0' >"$work/utf16.pub"
+expect 4 "utf16.pub:1: the file is UTF-16 (little-endian), not UTF-8: save it as UTF-8" run "$work/utf16.pub"
+[[ $(wc -l <"$work/last.err") -eq 2 ]] || fail "a UTF-16 publication got more than one message: $(cat "$work/last.err")"
+# Characters that hold zero bytes would be cut by the module at the first.
+expect 2 "writes characters with zero bytes" chat --port 5000 --peer 127.0.0.1:5001 --charset UTF-16
 expect 4 "cannot read the publication" run "$work/missing.pub"
 expect 4 "faulty.pub:3: unknown action or command \"QV_chat_sned_txt\"" run "$work/faulty.pub"
 grep -qF 'faulty.pub:4: "repeat" has no "end"' "$work/last.err" || fail "the unclosed repeat was not reported"

@@ -115,7 +115,9 @@ said_equals_heard() {
 
 # What a stranger may send to a port that parlino shows (printf formats),
 # each with the text a person must see of it: ESC, BEL, CSI as one byte and
-# as UTF-8, NEL, a byte that is not UTF-8, a right-to-left override, a tag character and a Hangul filler. None of them reaches the output raw.
+# as UTF-8, NEL, a byte that is not UTF-8, a right-to-left override, a tag
+# character, a Hangul filler and two noncharacters. None of them reaches the
+# output raw.
 hostile_lines=(
     'esc \033[2J\033[Hend' 'esc ^[[2J^[[Hend'
     'bel \a end' 'bel ^G end'
@@ -126,6 +128,7 @@ hostile_lines=(
     'utf8 caf\303\251 end' 'utf8 café end'
     'bidi evil\342\200\256txt.exe end' 'bidi evil<U+202E>txt.exe end'
     'tag a\363\240\201\201b\343\205\244 end' 'tag a<U+E0041>b<U+3164> end'
+    'nonchar \357\277\277\357\267\220 end' 'nonchar <U+FFFF><U+FDD0> end'
 )
 
 # send_hostile_lines PORT: each line as one datagram from socat.

@@ -76,7 +76,7 @@ done
 # Every key of the chat's key list: the paragraph of its help that starts
 # with "Keys".
 key_list=$("$parlino" chat --help | awk '/^Keys/ { l = 1 } l && /^[[:space:]]*$/ { exit } l')
-key_names=$(grep -oE 'Ctrl-[A-Z]|Alt-[A-Z]|F[0-9]{1,2}\b|/[a-z]+|\b(Left|Right|Up|Down|Home|End|Page ?Up|Page ?Down|Backspace|Delete|Insert|Tab|Enter|Esc)\b' \
+key_names=$(grep -oE 'Ctrl-(Left|Right|Up|Down|[A-Z]\b)|Alt-[A-Z]\b|F[0-9]{1,2}\b|/[a-z]+|\b(Left|Right|Up|Down|Home|End|PgUp|PgDn|Page ?Up|Page ?Down|Backspace|Delete|Insert|Tab|Enter|Esc)\b' \
     <<<"$key_list" | sort -u)
 [[ -n $key_names ]] || fail "chat --help lists no keys"
 for key in $key_names; do

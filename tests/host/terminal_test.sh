@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# parlino chat on a real terminal (tmux): an arriving line does not break
-# into the line being typed, typed non-ASCII text goes out as UTF-8 (or in
-# the --charset chosen), received text is shown decoded and visibly, Ctrl-U
-# clears the typed line, and Ctrl-C ends with 130 on a line of its own at
-# once, sending nothing of the line it abandons. Under wine the same,
-# through the Windows console. On Linux also: a C locale, a tab, Ctrl-Z
-# and fg, a long paste, SIGTERM, and the terminal going away.
+# parlino chat on a real terminal (tmux): arriving lines are drawn above the
+# line being typed, never over it, typed non-ASCII text goes out as UTF-8
+# (or in the --charset chosen), received text is shown decoded and visibly,
+# Ctrl-U clears the typed line, a long typed line stays whole while many
+# lines arrive, and Ctrl-C ends with 130 at once, sending nothing of the
+# line it abandons, the terminal given back. Under wine the same, through
+# the Windows console. On Linux also: the locale hint, a tab, SIGTERM, a
+# long paste, Ctrl-Z and fg with the editing keys and history after it,
+# Ctrl-\, the keys of xterm and tmux, resizing while typing, wide,
+# combining and tab text, a line a code page would cut, TERM=dumb, a long
+# typed line under a flood, and the terminal going away.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
 wine_run=${4:-}
@@ -32,9 +36,32 @@ wait_on_screen() { # TEXT [SECONDS]
     fail "the terminal never showed \"$1\""
 }
 keys() { tmux -L "$tmux_socket" send-keys -t chat "$@"; }
+# resize COLUMNS ROWS: the window resized, and once the terminal has the
+# new size (tmux may hand it over later).
+resize() {
+    tmux -L "$tmux_socket" resize-window -t chat -x "$1" -y "$2"
+    local tty tenths
+    tty=$(tmux -L "$tmux_socket" display -p -t chat '#{pane_tty}')
+    for ((tenths = 0; tenths < 50; tenths++)); do
+        [[ $(stty -F "$tty" size 2>/dev/null) == "$2 $1" ]] && return 0
+        sleep 0.1
+    done
+    fail "tmux did not resize the terminal to $1x$2"
+}
+# expect_screen CONDITION WHAT: fails with the screen unless CONDITION holds.
+expect_screen() {
+    eval "$1" && return 0
+    screen >"$work/screen.out"
+    fail "$2"
+}
+# rows_starting TEXT: how many rows of the screen start with TEXT.
+rows_starting() { screen | awk -v text="$1" 'index($0, text) == 1 { n++ } END { print n + 0 }'; }
+last_row() { screen | grep -v '^ *$' | tail -1 | sed 's/ *$//'; }
 
-# start_chat [OPTION...]: parlino chat in a fresh terminal; what it sends
-# is collected in $work/sent.
+# start_chat [OPTION...]: parlino chat in a fresh terminal, 120x40; what it
+# sends is collected in $work/sent. $locale and $term choose LANG or LC_ALL
+# and TERM; with $shell_first it runs in an interactive shell (job control,
+# a hang-up) after that command.
 listener=
 start_chat() {
     if [[ -n $listener ]]; then
@@ -46,11 +73,14 @@ start_chat() {
     listener=$!
     started_pids+=($!)
     local command
-    printf -v command '%q ' env -u LC_ALL -u LC_CTYPE "${locale:-LANG=C.UTF-8}" "${runner[@]}" "$parlino" chat \
-        --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}" "$@"
-    # The time it ended, in microseconds, for the Ctrl-C test. In a shell
-    # of its own (given as $shell_first) for job control or a hang-up.
-    local program="$command; status=\$?; date +%s%6N >'$work/ended'; echo EXIT=\$status; sleep 600"
+    printf -v command '%q ' env -u LC_ALL -u LC_CTYPE "${locale:-LANG=C.UTF-8}" ${term:+TERM=$term} \
+        "${runner[@]}" "$parlino" chat --port "${ports[0]}" --peer "127.0.0.1:${ports[1]}" "$@"
+    # How it ended: the exit code, the time in microseconds (for Ctrl-C),
+    # and whether the terminal's line editing and echo came back.
+    # In a shell of its own it is typed after the chat has ended: a job
+    # stopped by Ctrl-Z would run it at once.
+    end_report='status=$?; date +%s%6N >'"'$work/ended'"'; echo EXIT=$status TTY=$(stty -a | tr " ;" "\n\n" | grep -xE -- "-?(icanon|echo)" | tr "\n" " ")'
+    local program="$command; $end_report; sleep 600"
     [[ -z ${shell_first:-} ]] || program="bash --norc -i"
     # A later chat takes the pane over: a new session right after the last
     # one was killed could reach its server while it shuts down.
@@ -58,9 +88,10 @@ start_chat() {
         # The last chat hangs up first, and its port is free once it ended.
         tmux -L "$tmux_socket" respawn-pane -k -t chat "sleep 600"
         [[ -z ${chat_pid:-} ]] || gone_within "$chat_pid" 5 || true
+        resize 120 40
         tmux -L "$tmux_socket" respawn-pane -k -t chat "$program"
     else
-        tmux -L "$tmux_socket" new-session -d -s chat -x 120 -y 40 "$program"
+        tmux -L "$tmux_socket" -f /dev/null new-session -d -s chat -x 120 -y 40 "$program"
     fi
     if [[ -n ${shell_first:-} ]]; then
         keys -l "$shell_first; $command"
@@ -78,31 +109,30 @@ wait_sent() {
     fail "\"$1\" was not sent: $(cat -A "$work/sent" | head -c 300)"
 }
 datagram() { printf "$1" | socat -u - "UDP:127.0.0.1:${ports[0]}"; }
+# The terminal after the chat: line editing and echo as a shell wants them.
+expect_terminal_given_back() {
+    expect_screen 'screen | grep -qE "EXIT=[0-9]+ TTY=icanon echo"' "the terminal was not given back in line mode"
+}
 
 start_chat
-if [[ -z $wine_run ]]; then
-    # The console under wine has its own line editing.
-    keys -l 'cleared'
-    keys C-u
-fi
+keys -l 'cleared'
+keys C-u
 keys -l 'half typed'
 datagram 'interrupting you'
 wait_on_screen "< interrupting you"
-screen | grep -qE '^\[[0-9:]{8}\] < interrupting you$' ||
-    { screen >"$work/screen.out"; fail "the arriving line did not start a line of its own"; }
-if [[ -z $wine_run ]]; then
-    # The typed line, whole, below the one that arrived.
-    [[ $(screen | grep -v '^$' | tail -1) == "> half typed" ]] ||
-        { screen >"$work/screen.out"; fail "the typed line was broken"; }
-fi
-keys -l ' café Grüße'
+expect_screen 'screen | grep -qE "^\[[0-9:]{8}\] < interrupting you$"' "the arriving line did not start a line of its own"
+# The typed line, whole, below the one that arrived; typing goes on there,
+# and a second line arrives on a row of its own above it.
+expect_screen '[[ $(last_row) == "> half typed" ]]' "the typed line was broken"
+keys -l ' café'
+wait_on_screen "> half typed café"
+datagram 'second arrival'
+wait_on_screen "< second arrival"
+expect_screen '[[ $(rows_starting "[") -eq 2 && $(last_row) == "> half typed café" ]]' \
+    "the second arriving line or the typed line were drawn over"
+keys -l ' Grüße'
 keys Enter
-for ((tenths = 0; tenths < 100; tenths++)); do
-    grep -qF 'half typed café Grüße' "$work/sent" && break
-    sleep 0.1
-done
-grep -qF 'half typed café Grüße' "$work/sent" ||
-    fail "the typed line did not go out as UTF-8: $(cat -A "$work/sent")"
+wait_sent 'half typed café Grüße'
 ! grep -qF 'cleared' "$work/sent" || fail "Ctrl-U did not clear the line: $(cat -A "$work/sent")"
 datagram 'Gr\303\274\303\237e aus K\303\266ln'
 wait_on_screen "< Grüße aus Köln"
@@ -137,32 +167,40 @@ fi
 ((took < bound * 1000)) || fail "Ctrl-C took $((took / 1000)) ms to end the chat, more than $bound ms"
 ! screen | grep -qF "^Cport" || fail "Ctrl-C left ^C on the line of the closing"
 wait_on_screen "port ${ports[0]} closed"
+expect_terminal_given_back
 sleep 0.2
 ! grep -qF 'abandoned' "$work/sent" || fail "Ctrl-C sent the line it abandoned: $(cat -A "$work/sent")"
 
-# A Windows host's code page on the wire.
+# A Windows host's code page on the wire; a typed line of two rows stays
+# whole, once, under a flood of arriving lines that scrolls the screen.
 start_chat --charset cp1252
 datagram 'caf\351 \200 5'
 wait_on_screen "< café € 5"
 keys -l 'Grüße'
 keys Enter
-for ((tenths = 0; tenths < 100; tenths++)); do
-    grep -qF $'Gr\xfc\xdfe' "$work/sent" && break
-    sleep 0.1
-done
-grep -qF $'Gr\xfc\xdfe' "$work/sent" || fail "the typed line did not go out in cp1252: $(cat -A "$work/sent")"
+wait_sent $'Gr\xfc\xdfe'
+long=$(printf 'a long line %.0s' {1..12})
+keys -l "$long"
+for i in {10..59}; do datagram "flood $i"; done
+wait_on_screen "< flood 59"
+expect_screen '[[ $(rows_starting "> a long line") -eq 1 ]] && screen | grep -v "^ *$" | tail -4 | head -2 |
+    grep -q "< flood 58" && screen | grep -q "< flood 59"' "the flood broke the long typed line or lost lines above it"
+keys Enter
+wait_sent "$long"
 keys -l '/quit'
 keys Enter
 wait_on_screen "EXIT=0"
 if [[ -n $wine_run ]]; then
-    echo "terminal: typed line kept, UTF-8 and cp1252 both ways, hostile lines visible, Ctrl-C in $((took / 1000)) ms"
+    echo "terminal: typed line kept under arriving lines and a flood, UTF-8 and cp1252 both ways, hostile" \
+        "lines visible, Ctrl-C in $((took / 1000)) ms"
     exit 0
 fi
 
 # A C locale: typed letters beyond ASCII are still sent, as UTF-8, and a
-# line says how the terminal is read. A tab is typed text.
-locale=LANG=C start_chat
-wait_on_screen "not UTF-8: the terminal is read and written as UTF-8"
+# line says how the terminal is read, naming the variable that set it. A
+# tab is typed text.
+locale=LC_ALL=C start_chat
+wait_on_screen "not UTF-8: the terminal is read and written as UTF-8 (set LC_ALL="
 keys -l 'naïve €'
 keys Tab
 keys -l 'x'
@@ -188,21 +226,147 @@ ticks=$((after[0] + after[1] - before[0] - before[1]))
 printf p >>"$work/paste"
 tmux -L "$tmux_socket" load-buffer "$work/paste" \; paste-buffer -t chat \; send-keys -t chat Enter
 wait_on_screen "65508 bytes long, more than one datagram carries"
+# The module's message (on standard error) is shown in the conversation, in
+# its place: just before the line that explains it.
+expect_screen 'screen | grep -B1 -F "that line was not sent: it is 65508" | head -1 | grep -qx "Error: 57\."' \
+    "the module's message did not come just before parlino's line about it"
 
-# Ctrl-Z, fg: the prompt and the half-typed line come back, and what is
-# sent is what the screen shows.
+# Ctrl-Z, fg: the half-typed line comes back, and the arrows, Backspace
+# and the lines typed before act on it; a recalled line keeps its trailing
+# space. Ctrl-\ then ends the chat as Ctrl-C does, with its own code.
 shell_first="PS1='$ '" start_chat
-keys -l 'half line'
+keys -l 'spaced '
+keys Enter
+wait_sent 'spaced '
+keys -l 'abc'
 keys C-z
 wait_on_screen "Stopped"
 keys -l 'fg'
 keys Enter
-sleep 0.5
-[[ $(screen | grep -v '^$' | tail -1) == "> half line" ]] ||
-    { screen >"$work/screen.out"; fail "fg did not draw the prompt and the half-typed line again"; }
-keys -l ' and more'
+wait_on_screen "> abc"
+keys BSpace BSpace
+keys -l 'Z'
+keys Left
+keys -l 'Y'
 keys Enter
-wait_sent 'half line and more'
+wait_sent 'spaced aYZ'
+keys Up Up
+keys -l 'x'
+keys Enter
+wait_sent 'spaced aYZspaced x'
+keys 'C-\'
+wait_on_screen "port ${ports[0]} closed"
+keys -l "$end_report"
+keys Enter
+wait_on_screen "EXIT=131"
+expect_terminal_given_back
+
+# The keys an xterm sends, decoded whatever the terminfo entry calls them
+# (tmux sends ESC [ 1 ~ for Home, which xterm-256color names ESC O H).
+for term in xterm-256color tmux-256color; do
+    term=$term start_chat
+    keys -l 'world'
+    keys Home
+    keys -l 'hello '
+    keys End
+    keys -l '!'
+    keys Enter
+    keys -l 'one two'
+    keys C-Left
+    keys -l 'X'
+    keys C-Right
+    keys -l 'Y'
+    keys Enter
+    wait_sent 'hello world!one XtwoY'
+done
+
+# Resized narrower and wider while lines arrive and a line is typed: no
+# stale rows, no received line lost, the line sent as typed.
+resize 100 15
+for i in 1 2 3; do datagram "received $i"; done
+typed=$(printf 'x%.0s' {1..64})
+keys -l "$typed"
+wait_on_screen "< received 3"
+resize 40 15
+datagram 'received 4'
+keys -l 'abc'
+wait_on_screen "xxabc"
+expect_screen '[[ $(rows_starting "> xxxx") -eq 1 ]]' "narrower, the typed line left stale rows"
+resize 20 15
+sleep 0.2
+resize 70 15
+datagram 'received 5'
+wait_on_screen "< received 5"
+expect_screen '[[ $(rows_starting "> xxxx") -eq 1 && $(screen | grep -c "< received [1-5]$") -eq 5 ]]' \
+    "wider, stale rows were left or a received line was lost"
+keys Enter
+wait_sent "${typed}abc"
+# Wide characters at 80 columns, combining marks and tabs at 20: the typed
+# line measured in columns, drawn once, the arriving lines whole above it.
+resize 80 15
+wide=$(printf '日本語%.0s' {1..15})
+keys -l "$wide"
+datagram 'received 6'
+datagram 'received 7'
+wait_on_screen "< received 7"
+expect_screen '[[ $(rows_starting "> 日本語") -eq 1 ]] && screen | grep -q "^日本語日本語 *$"' \
+    "45 wide characters were not drawn once, in two rows"
+keys C-u
+resize 20 15
+combining=$(printf 'e\xcc\x81%.0s' {1..12})
+keys -l "$combining"
+keys Tab
+keys -l 'x'
+keys Tab
+keys -l 'y'
+datagram 'r8'
+datagram 'r9'
+wait_on_screen "< r9"
+expect_screen '[[ $(rows_starting "> e"$'"'"'\xcc\x81'"'"') -eq 1 ]]' \
+    "combining marks or tabs left stale rows of the typed line"
+keys Enter
+wait_sent "$combining"$'\tx\ty'
+
+# A code page whose characters may hold the byte of "|": ポ is 83 7C in
+# CP932, so ポイント is not sent at all (the module would cut it to one
+# byte), and a person is told; イ (83 43) goes out.
+start_chat --charset CP932
+keys -l 'ポイント'
+keys Enter
+wait_on_screen "that line was not sent: in CP932 one of its characters holds the byte of"
+keys -l 'イ'
+keys Enter
+wait_sent $'\x83\x43'
+[[ $(cat "$work/sent") == $'\x83\x43' ]] || fail "CP932: more than イ was sent: $(cat -A "$work/sent")"
+
+# A terminal that cannot be drawn on: plain lines, no escape sequence.
+term=dumb start_chat
+wait_on_screen "TERM=dumb cannot place the cursor: the chat reads and writes plain lines"
+tmux -L "$tmux_socket" pipe-pane -t chat -o "cat >>'$work/dumb.raw'"
+datagram 'to a dumb terminal'
+keys -l 'abc'
+keys BSpace
+keys Enter
+wait_sent 'ab'
+wait_on_screen "< to a dumb terminal"
+tmux -L "$tmux_socket" pipe-pane -t chat
+! grep -q $'\033' "$work/dumb.raw" || fail "TERM=dumb got escape sequences: $(cat -A "$work/dumb.raw" | head -c 300)"
+
+# 20 KB typed, 300 lines arriving at about 200 a second: each is drawn at
+# once (when the whole typed line was drawn again for each, the last came
+# 34 s late), and the typed line is sent whole.
+start_chat
+head -c 20000 /dev/zero | tr '\0' t >"$work/paste"
+tmux -L "$tmux_socket" load-buffer "$work/paste" \; paste-buffer -t chat
+for i in {1000..1299}; do
+    printf 'late%04d' "$i"
+    sleep 0.005
+done | socat -u -b 8 - "UDP:127.0.0.1:${ports[0]}"
+sent_at=${EPOCHREALTIME/./}
+wait_on_screen "late1299" 5
+lag=$(((${EPOCHREALTIME/./} - sent_at) / 1000))
+keys Enter
+wait_sent "$(cat "$work/paste")"
 
 # The terminal goes away while SIGHUP is ignored: the chat ends at once,
 # without spinning, and its port is free.
@@ -219,6 +383,8 @@ socat -u "UDP-RECV:${ports[0]},bind=127.0.0.1" /dev/null 2>"$work/bind.err" &
 sleep 0.3
 kill -0 $! 2>/dev/null || fail "the chat's port is still taken: $(cat "$work/bind.err")"
 kill $!
-echo "terminal: typed line kept, Ctrl-U, UTF-8 and cp1252 both ways, hostile lines visible," \
-    "Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143, a 65,507-byte paste in" \
-    "$((ticks * 10)) ms of CPU, Ctrl-Z and fg, ended $((hundredths * 10)) ms after its terminal went away"
+echo "terminal: typed line kept under arriving lines and a flood, Ctrl-U, UTF-8 and cp1252 both ways, hostile" \
+    "lines visible, Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143, a 65,507-byte" \
+    "paste in $((ticks * 10)) ms of CPU, Ctrl-Z and fg, Ctrl-\\ 131, xterm and tmux keys, resized, wide," \
+    "combining, CP932, TERM=dumb, the last of 300 lines under 20 KB typed shown $lag ms after it was sent," \
+    "ended $((hundredths * 10)) ms after its terminal went away"

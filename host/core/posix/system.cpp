@@ -136,6 +136,7 @@ void catchInterrupt() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGQUIT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     struct sigaction hangUp {};
     if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
