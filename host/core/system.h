@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace parlino::host {
 class Charset;
@@ -78,6 +79,17 @@ std::unique_ptr<Charset> openSystemCharset(const std::string &name, std::string 
 
 // The first IPv4 address of a host name, dotted; empty with a reason.
 std::string resolveIpv4(const std::string &name, std::string &error);
+
+// ---- This machine's networks ----
+
+// An interface's IPv4 address and net mask, in host byte order.
+struct Ipv4Network {
+    std::uint32_t address = 0, mask = 0;
+};
+
+// The IPv4 address and net mask of every interface the system lists,
+// loopback included; empty when it cannot tell.
+std::vector<Ipv4Network> localIpv4Networks();
 
 // ---- UDP, beside the module's own socket ----
 

@@ -7,6 +7,8 @@
 
 #include <arpa/inet.h>
 #include <iconv.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -271,6 +273,23 @@ std::string udpPortProblem(std::uint16_t port, bool &inUse) {
     }
     ::close(probe);
     return problem;
+}
+
+std::vector<Ipv4Network> localIpv4Networks() {
+    std::vector<Ipv4Network> networks;
+    ifaddrs *interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0)
+        return networks;
+    for (const ifaddrs *entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr || entry->ifa_addr->sa_family != AF_INET ||
+            (entry->ifa_flags & IFF_UP) == 0)
+            continue;
+        const auto address = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr)->sin_addr.s_addr;
+        const auto mask = reinterpret_cast<const sockaddr_in *>(entry->ifa_netmask)->sin_addr.s_addr;
+        networks.push_back({ntohl(address), ntohl(mask)});
+    }
+    ::freeifaddrs(interfaces);
+    return networks;
 }
 
 bool sendEmptyDatagramToLocalPort(std::uint16_t port) {
