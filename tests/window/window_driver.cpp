@@ -1,0 +1,329 @@
+// Drives ParlinoChat.exe from outside, as a person and a screen reader
+// would: it finds the window, reads its controls' text (WM_GETTEXT), types
+// into the focused control (posted WM_CHAR, Enter as key messages), times
+// whether the window answers (WM_NULL), reads and dismisses the module's
+// message boxes, floods the window's port and closes the window.
+//
+// Usage: window_driver.exe STEP [ARG...] [-- STEP [ARG...]]...
+//   window PORT SECONDS       the chat window whose port PORT is open (its
+//                             caption names it) is the one later steps use
+//   window-closed SECONDS     the one chat window whose port is not open
+//   wait-text TEXT SECONDS    the conversation holds TEXT
+//   clean                     the conversation holds no control character
+//                             but its line breaks, and no invisible one
+//   lines-at-most N           the conversation holds at most N lines
+//   type TEXT                 TEXT typed into the focused control, then Enter
+//   key tab|alt-CHAR ID       a key that should move the focus to control ID
+//   field ID TEXT             control ID holds exactly TEXT
+//   status-has TEXT SECONDS   the status line holds TEXT
+//   box TEXT SECONDS          a visible message box of the module holds TEXT
+//   dismiss                   presses OK on the module's message boxes
+//   flood PORT RATE SECONDS BOUND_MS
+//                             sends RATE lines a second to 127.0.0.1:PORT for
+//                             SECONDS; meanwhile WM_NULL must be answered
+//                             within BOUND_MS each time
+//   close SECONDS [PORT]      closes the window (while flooding PORT, if
+//                             given); its process must end within SECONDS
+// Each step prints one line; the first that fails prints "FAIL: ..." on
+// standard error and ends the driver with exit code 1. Texts are UTF-8.
+// Sockets first: winsock2.h must come before windows.h.
+#include <winsock2.h>
+
+#include "window_access.h"
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace window_test {
+namespace {
+
+// Lines sent to 127.0.0.1:port at `rate` a second, in 10 ms bursts, until stopped.
+struct Flood {
+    unsigned short port = 0;
+    int rate = 0;
+    std::atomic<bool> running{true};
+    std::atomic<long> sent{0};
+};
+
+DWORD WINAPI sendFlood(LPVOID state) {
+    auto &flood = *static_cast<Flood *>(state);
+    const SOCKET sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    to.sin_port = ::htons(flood.port);
+    const double start = nowMilliseconds();
+    while (flood.running.load()) {
+        const long due = static_cast<long>((nowMilliseconds() - start) * flood.rate / 1000);
+        for (long n = flood.sent.load(); n < due; ++n) {
+            const auto line = "flood line " + std::to_string(n);
+            ::sendto(sender, line.data(), static_cast<int>(line.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                     sizeof to);
+            flood.sent.store(n + 1);
+        }
+        ::Sleep(10);
+    }
+    ::closesocket(sender);
+    return 0;
+}
+
+class Driver {
+  public:
+    explicit Driver(std::vector<std::wstring> words) : words_(std::move(words)) {}
+
+    void run() {
+        while (next_ < words_.size()) {
+            const auto step = word();
+            if (step == L"--")
+                continue;
+            runStep(step);
+        }
+    }
+
+  private:
+    std::wstring word() {
+        if (next_ >= words_.size())
+            fail("a step lacks an argument");
+        return words_[next_++];
+    }
+    double number() { return std::wcstod(word().c_str(), nullptr); }
+    HWND chat() const {
+        if (window_ == nullptr)
+            fail("no window step came first");
+        return window_;
+    }
+    HWND child(int id) const {
+        const HWND found = ::GetDlgItem(chat(), id);
+        if (found == nullptr)
+            fail("the window has no control " + std::to_string(id));
+        return found;
+    }
+    // Until `holds` is true of control `id`'s text, or `seconds` have passed.
+    template <typename Test> void waitFor(int id, double seconds, Test holds, const std::string &what) {
+        const double end = nowMilliseconds() + seconds * 1000;
+        std::wstring text;
+        do {
+            text = textOf(child(id));
+            if (holds(text))
+                return;
+            ::Sleep(50);
+        } while (nowMilliseconds() < end);
+        fail(what + "; the control holds:\n" + utf8(text.size() > 3000 ? text.substr(text.size() - 3000) : text));
+    }
+
+    // As a person clicks on the window they type into next: until the
+    // window's own thread has taken the activation and the keyboard, and
+    // keeps them a while (another window's activation may still be on its way).
+    void bringForward() const {
+        const double end = nowMilliseconds() + 10000;
+        int steady = 0;
+        while (steady < 4 && nowMilliseconds() < end) {
+            if (::GetForegroundWindow() != window_)
+                ::SetForegroundWindow(window_);
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            const bool active = ::GetForegroundWindow() == window_ &&
+                                ::GetGUIThreadInfo(::GetWindowThreadProcessId(window_, nullptr), &info) &&
+                                info.hwndActive == window_ && info.hwndFocus != nullptr;
+            steady = active ? steady + 1 : 0;
+            ::Sleep(50);
+        }
+        if (steady < 4)
+            fail("the window does not stay in the foreground");
+    }
+    void runStep(const std::wstring &step);
+    void flood(unsigned short port, int rate, double seconds, double boundMilliseconds);
+    void close(double seconds, unsigned short floodPort);
+
+    std::vector<std::wstring> words_;
+    std::size_t next_ = 0;
+    HWND window_ = nullptr;
+};
+
+void Driver::runStep(const std::wstring &step) {
+    if (step == L"window") {
+        const auto port = word();
+        window_ = findChatWindow(L" - port " + port + L" - ", true, number());
+        bringForward();
+        say("window on port " + utf8(port));
+    } else if (step == L"window-closed") {
+        window_ = findChatWindow(L"Parlino chat", false, number());
+        bringForward();
+        say("window with no port open");
+    } else if (step == L"wait-text" || step == L"status-has") {
+        const auto text = word();
+        const int id = step == L"wait-text" ? control::conversation : control::status;
+        waitFor(id, number(), [&](const std::wstring &held) { return held.find(text) != std::wstring::npos; },
+                "\"" + utf8(text) + "\" did not show");
+        say("shown: " + utf8(text));
+    } else if (step == L"clean") {
+        for (const wchar_t c : textOf(child(control::conversation)))
+            if ((c < 0x20 && c != L'\r' && c != L'\n') || (c >= 0x7F && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) ||
+                (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029)
+                fail("the conversation holds the character U+" + std::to_string(static_cast<unsigned>(c)) +
+                     " (decimal) raw");
+        say("the conversation holds no control or invisible character");
+    } else if (step == L"lines-at-most") {
+        const auto most = static_cast<std::size_t>(number());
+        const auto text = textOf(child(control::conversation));
+        std::size_t lines = text.empty() ? 0 : 1;
+        for (const wchar_t c : text)
+            lines += c == L'\n';
+        if (lines > most)
+            fail("the conversation holds " + std::to_string(lines) + " lines, more than " + std::to_string(most));
+        say("the conversation holds " + std::to_string(lines) + " lines, " + std::to_string(text.size()) +
+            " characters");
+    } else if (step == L"type") {
+        const auto text = word();
+        const HWND focused = focusedControl(chat());
+        for (const wchar_t unit : text)
+            ::PostMessageW(focused, WM_CHAR, unit, 1);
+        ::PostMessageW(focused, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        ::PostMessageW(focused, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        say("typed into control " + std::to_string(::GetDlgCtrlID(focused)) + ": " + utf8(text));
+    } else if (step == L"key") {
+        const auto key = word();
+        const int id = static_cast<int>(number());
+        const HWND focused = focusedControl(chat());
+        if (key == L"tab") {
+            ::PostMessageW(focused, WM_KEYDOWN, VK_TAB, 0x000F0001);
+            ::PostMessageW(focused, WM_KEYUP, VK_TAB, 0xC00F0001);
+        } else if (key.rfind(L"alt-", 0) == 0 && key.size() == 5) {
+            ::PostMessageW(focused, WM_SYSCHAR, key[4], 0x20000001); // bit 29: Alt is down
+        } else {
+            fail("unknown key " + utf8(key));
+        }
+        const double end = nowMilliseconds() + 5000;
+        while (focusedControl(chat()) != child(id) && nowMilliseconds() < end)
+            ::Sleep(20);
+        if (focusedControl(chat()) != child(id))
+            fail(utf8(key) + " did not move the keyboard to control " + std::to_string(id) + " but to " +
+                 std::to_string(::GetDlgCtrlID(focusedControl(chat()))));
+        say(utf8(key) + " moved the keyboard to control " + std::to_string(id));
+    } else if (step == L"field") {
+        const int id = static_cast<int>(number());
+        const auto expected = word();
+        const auto text = textOf(child(id));
+        if (text != expected)
+            fail("control " + std::to_string(id) + " holds \"" + utf8(text) + "\", not \"" + utf8(expected) + "\"");
+        say("control " + std::to_string(id) + " holds " + utf8(text));
+    } else if (step == L"box") {
+        const auto text = word();
+        const double end = nowMilliseconds() + number() * 1000;
+        std::wstring seen;
+        do {
+            for (const HWND box : moduleBoxes()) {
+                seen = textOf(::GetDlgItem(box, 0xFFFF));
+                if (seen.find(text) != std::wstring::npos) {
+                    for (auto &c : seen)
+                        c = c == L'\r' || c == L'\n' ? L' ' : c;
+                    say("message box: " + utf8(seen));
+                    return;
+                }
+            }
+            ::Sleep(100);
+        } while (nowMilliseconds() < end);
+        fail("no message box of the module holds \"" + utf8(text) + "\" (last seen: \"" + utf8(seen) + "\")");
+    } else if (step == L"dismiss") {
+        for (const HWND box : moduleBoxes())
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        say("dismissed the module's message boxes");
+    } else if (step == L"flood") {
+        const auto port = static_cast<unsigned short>(number());
+        const int rate = static_cast<int>(number());
+        const double seconds = number();
+        flood(port, rate, seconds, number());
+    } else if (step == L"close") {
+        const double seconds = number();
+        unsigned short floodPort = 0;
+        if (next_ < words_.size() && words_[next_] != L"--")
+            floodPort = static_cast<unsigned short>(number());
+        close(seconds, floodPort);
+    } else {
+        fail("unknown step " + utf8(step));
+    }
+}
+
+void Driver::flood(unsigned short port, int rate, double seconds, double boundMilliseconds) {
+    Flood flooding;
+    flooding.port = port;
+    flooding.rate = rate;
+    const HANDLE sender = ::CreateThread(nullptr, 0, sendFlood, &flooding, 0, nullptr);
+    double slowest = 0;
+    int answers = 0;
+    const double end = nowMilliseconds() + seconds * 1000;
+    while (nowMilliseconds() < end) {
+        const double asked = nowMilliseconds();
+        DWORD_PTR result = 0;
+        const bool answered = ::SendMessageTimeoutW(chat(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+        const double took = nowMilliseconds() - asked;
+        if (!answered)
+            fail("the window did not answer WM_NULL within 5 s during the flood");
+        slowest = took > slowest ? took : slowest;
+        ++answers;
+        ::Sleep(20);
+    }
+    flooding.running.store(false);
+    ::WaitForSingleObject(sender, INFINITE);
+    ::CloseHandle(sender);
+    say("flood: " + std::to_string(flooding.sent.load()) + " lines in " + std::to_string(seconds) + " s; " +
+        std::to_string(answers) + " WM_NULL answered, the slowest in " + std::to_string(static_cast<int>(slowest)) +
+        " ms");
+    if (slowest > boundMilliseconds)
+        fail("the window took " + std::to_string(static_cast<int>(slowest)) + " ms to answer WM_NULL, more than " +
+             std::to_string(static_cast<int>(boundMilliseconds)) + " ms");
+    if (flooding.sent.load() < static_cast<long>(rate * seconds * 0.9))
+        fail("the flood sent only " + std::to_string(flooding.sent.load()) + " lines");
+}
+
+void Driver::close(double seconds, unsigned short floodPort) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(chat(), &processId);
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr)
+        fail("cannot watch the window's process");
+    Flood flooding;
+    flooding.port = floodPort;
+    flooding.rate = 4000;
+    HANDLE sender = nullptr;
+    if (floodPort != 0) {
+        sender = ::CreateThread(nullptr, 0, sendFlood, &flooding, 0, nullptr);
+        ::Sleep(500);
+    }
+    const double asked = nowMilliseconds();
+    ::PostMessageW(chat(), WM_CLOSE, 0, 0);
+    const bool ended = ::WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000)) == WAIT_OBJECT_0;
+    const double took = nowMilliseconds() - asked;
+    ::CloseHandle(process);
+    if (sender != nullptr) {
+        flooding.running.store(false);
+        ::WaitForSingleObject(sender, INFINITE);
+        ::CloseHandle(sender);
+    }
+    if (!ended)
+        fail("the window's process did not end within " + std::to_string(seconds) + " s of WM_CLOSE");
+    say("closed: the process ended " + std::to_string(static_cast<int>(took)) + " ms after WM_CLOSE" +
+        (floodPort != 0 ? " (" + std::to_string(flooding.sent.load()) + " lines arriving)" : ""));
+    window_ = nullptr;
+}
+
+} // namespace
+} // namespace window_test
+
+int main() {
+    int count = 0;
+    wchar_t **list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::wstring> words;
+    for (int i = 1; i < count; ++i)
+        words.emplace_back(list[i]);
+    WSADATA data;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        window_test::fail("the sockets do not start");
+    window_test::Driver(words).run();
+    return 0;
+}
