@@ -55,7 +55,7 @@ bool ChatWindow::create(HINSTANCE instance, int show) {
     windowClass.lpszClassName = control::windowClass;
     ::RegisterClassExW(&windowClass);
     // WS_EX_CONTROLPARENT: Tab and the Alt keys move through the controls.
-    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, control::windowClass, L"Parlino chat", WS_OVERLAPPEDWINDOW,
+    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, control::windowClass, L"Parlino chat", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
                                 this);
     if (window_ == nullptr)

@@ -206,11 +206,13 @@ bool ChatWindow::enterPressed(HWND where) {
     return true;
 }
 
-// The keyboard to a control. When another window is active, the control
+// The keyboard to a control. While another window is active, the control
 // gets it once this one is active again, rather than the one it had before.
+// "Active" as this thread has heard so far: the control it keeps for the
+// next activation is the one its WM_ACTIVATE saved last.
 void ChatWindow::moveKeyboardTo(int id) {
     focusBeforeDeactivation_ = control(id);
-    if (::GetForegroundWindow() == window_)
+    if (::GetActiveWindow() == window_)
         ::SetFocus(focusBeforeDeactivation_);
 }
 

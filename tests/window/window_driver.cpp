@@ -24,6 +24,7 @@
 //                             within BOUND_MS each time
 //   close SECONDS [PORT]      closes the window (while flooding PORT, if
 //                             given); its process must end within SECONDS
+//   place X Y WIDTH HEIGHT    moves the window there (for pictures)
 // Each step prints one line; the first that fails prints "FAIL: ..." on
 // standard error and ends the driver with exit code 1. Texts are UTF-8.
 // Sockets first: winsock2.h must come before windows.h.
@@ -244,6 +245,11 @@ void Driver::runStep(const std::wstring &step) {
         if (next_ < words_.size() && words_[next_] != L"--")
             floodPort = static_cast<unsigned short>(number());
         close(seconds, floodPort);
+    } else if (step == L"place") {
+        const int x = static_cast<int>(number()), y = static_cast<int>(number());
+        const int width = static_cast<int>(number()), height = static_cast<int>(number());
+        ::SetWindowPos(chat(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        say("placed at " + std::to_string(x) + "," + std::to_string(y));
     } else {
         fail("unknown step " + utf8(step));
     }
