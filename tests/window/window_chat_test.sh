@@ -13,8 +13,9 @@
 #   - with its port taken, the module's own message box is on the screen
 #     and its text in the status line;
 #   - two windows chat with each other; one closed just after a line came
-#     ends at once, not after the receive's wait; the next start remembers
-#     the chat.
+#     ends at once, not after the receive's wait; the next start, from the
+#     ZIP's layout with no arguments, finds the module in ..\lib and
+#     remembers the chat.
 # Pictures of the screen go to PICTURES (window-port-taken.png,
 # window-two-chats.png).
 # Usage: window_chat_test.sh PARLINOCHAT.exe DRIVER.exe FREE_UDP_PORTS.exe WINDOWS_RUN WINEPREFIX PICTURES
@@ -77,12 +78,12 @@ drive() {
     echo "--- driver $*" >>"$work/driver.out"
     "$windows_run" "$driver" "$@" >>"$work/driver.out" 2>&1 || fail "the driver's steps failed: $*"
 }
-# start_window NAME [ARGUMENT...]: ParlinoChat.exe in the background; its
-# process id in window_pid.
+# start_window NAME [ARGUMENT...]: ParlinoChat.exe ($program, the built
+# one unless set) in the background; its process id in window_pid.
 start_window() {
     local name=$1
     shift
-    "$windows_run" "$chat" "$@" >"$work/$name.out" 2>&1 &
+    "$windows_run" "${program:-$chat}" "$@" >"$work/$name.out" 2>&1 &
     window_pid=$!
     pids+=("$window_pid")
 }
@@ -160,7 +161,12 @@ import -display "$DISPLAY" -window root "$pictures/window-two-chats.png"
 drive window "$c" 5 -- type 'bye' -- window "$b" 5 -- wait-text 'peer: bye' 20 -- close "$close_bound" \
     -- window "$c" 5 -- close "$close_bound"
 ended "$b_pid" && ended "$c_pid" || fail "a chat window still runs"
-start_window again
+# As unpacked from the ZIP and double-clicked: bin\ParlinoChat.exe with no
+# arguments finds ..\lib\Parlino.dll.
+mkdir -p "$work/unpacked/bin" "$work/unpacked/lib"
+cp "$chat" "$work/unpacked/bin/"
+cp "$(dirname "$chat")/Parlino.dll" "$work/unpacked/lib/"
+program=$work/unpacked/bin/${chat##*/} start_window again
 again_pid=$window_pid
 drive window-closed 60 -- field "$port_field" "$c" -- field "$peer_address_field" 127.0.0.1 \
     -- field "$peer_port_field" "$b" -- close 5
