@@ -24,6 +24,14 @@ constexpr UINT takeLinesInterval = 40;
 std::wstring wide(const std::string &utf8) { return system::wideFromUtf8(utf8.data(), static_cast<int>(utf8.size())); }
 std::string utf8(const std::wstring &text) { return system::utf8FromWide(text.data(), static_cast<int>(text.size())); }
 
+// 65508 as 65,508.
+std::wstring withThousands(std::size_t number) {
+    auto digits = std::to_wstring(number);
+    for (auto at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, L",");
+    return digits;
+}
+
 std::wstring joined(const std::vector<std::wstring> &texts) {
     std::wstring all;
     for (const auto &text : texts)
@@ -253,8 +261,7 @@ void ChatWindow::openPort() {
 void ChatWindow::closePort() {
     receiver_->stop();
     link_.close();
-    if (openPort_)
-        setStatus(L"Port " + std::to_wstring(*openPort_) + L" is closed.");
+    setStatus(openPort_ ? L"Port " + std::to_wstring(*openPort_) + L" is closed." : std::wstring(L"No port is open."));
     openPort_.reset();
     showCaption();
 }
@@ -290,7 +297,7 @@ void ChatWindow::sendLine() {
         return;
     }
     if (line.tooLong) {
-        setStatus(L"That line was not sent: it is " + std::to_wstring(line.wire.size()) + L" bytes in " + charset +
+        setStatus(L"That line was not sent: it is " + withThousands(line.wire.size()) + L" bytes in " + charset +
                   L", more than one datagram carries (65,507 bytes). Send it as shorter lines.");
         return;
     }

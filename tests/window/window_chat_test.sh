@@ -5,7 +5,8 @@
 #   - a line from the peer shows in the window's text; ESC and U+202E show
 #     as code points; nothing invisible gets through raw;
 #   - a line typed into the focused field and Enter reach the peer as the
-#     exact UTF-8 bytes; Tab and the Alt keys move the keyboard;
+#     exact UTF-8 bytes, up to a "|"; a line longer than a datagram is not
+#     sent, and the window says why; Tab and the Alt keys move the keyboard;
 #   - during a flood of 4,000 lines a second for 5 s the window answers
 #     WM_NULL within 500 ms (and as fast with nothing arriving), keeps a
 #     bounded conversation and memory, and closing it ends the process
@@ -119,6 +120,13 @@ for _ in $(seq 100); do
 done
 cmp -s "$work/peer.bytes" <(printf 'h\303\251llo \343\203\235 w\303\266rld') ||
     fail "the peer received $(od -An -tx1 "$work/peer.bytes"), not the typed line's UTF-8"
+# A line ends at "|"; one of 65,508 bytes (21,836 times ポ) is more than a
+# datagram carries: the window says so and sends nothing.
+drive window "$a" 5 -- type 'cut|here' -- status-has 'Only the text before "|" was sent' 10 \
+    -- paste 21836 ポ -- status-has '65,508 bytes in UTF-8, more than one datagram carries' 10
+sleep 0.5
+cmp -s "$work/peer.bytes" <(printf 'h\303\251llo \343\203\235 w\303\266rldcut') ||
+    fail "after the cut and the long line the peer holds $(od -An -c "$work/peer.bytes" | head -c 300)"
 
 # ---- A flood: the window answers, the conversation and memory stay small ----
 # With nothing arriving too: the receive's wait of about a second is never

@@ -13,6 +13,8 @@
 //                             but its line breaks, and no invisible one
 //   lines-at-most N           the conversation holds at most N lines
 //   type TEXT                 TEXT typed into the focused control, then Enter
+//   paste COUNT TEXT          the focused control's text becomes COUNT times
+//                             TEXT (as a paste would), then Enter
 //   key tab|alt-CHAR ID       a key that should move the focus to control ID
 //   field ID TEXT             control ID holds exactly TEXT
 //   status-has TEXT SECONDS   the status line holds TEXT
@@ -42,6 +44,12 @@
 
 namespace window_test {
 namespace {
+
+// Enter as the keyboard gives it: the program's own loop makes the rest.
+void pressEnter(HWND control) {
+    ::PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    ::PostMessageW(control, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
 
 // Lines sent to 127.0.0.1:port at `rate` a second, in 10 ms bursts, until stopped.
 struct Flood {
@@ -184,9 +192,21 @@ void Driver::runStep(const std::wstring &step) {
         const HWND focused = focusedControl(chat());
         for (const wchar_t unit : text)
             ::PostMessageW(focused, WM_CHAR, unit, 1);
-        ::PostMessageW(focused, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-        ::PostMessageW(focused, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        pressEnter(focused);
         say("typed into control " + std::to_string(::GetDlgCtrlID(focused)) + ": " + utf8(text));
+    } else if (step == L"paste") {
+        const auto count = static_cast<std::size_t>(number());
+        const auto piece = word();
+        std::wstring text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += piece;
+        const HWND focused = focusedControl(chat());
+        DWORD_PTR result = 0;
+        if (::SendMessageTimeoutW(focused, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                                  5000, &result) == 0)
+            fail("the focused control does not take the text");
+        pressEnter(focused);
+        say("pasted " + std::to_string(text.size()) + " UTF-16 units and pressed Enter");
     } else if (step == L"key") {
         const auto key = word();
         const int id = static_cast<int>(number());
