@@ -63,9 +63,9 @@ bool ChatWindow::create(HINSTANCE instance, int show) {
     windowClass.lpszClassName = control::windowClass;
     ::RegisterClassExW(&windowClass);
     // WS_EX_CONTROLPARENT: Tab and the Alt keys move through the controls.
-    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, control::windowClass, L"Parlino chat", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                                this);
+    window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, control::windowClass, L"Parlino chat",
+                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (window_ == nullptr)
         return false;
     const SIZE smallest = smallestSize();
@@ -113,7 +113,7 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         showAddresses();
         showCaption();
         setStatus(L"Give the local port and press Open; then the other side's address and port, "
-                               L"and type a line.");
+                  L"and type a line.");
         moveKeyboardTo(control::port);
         return 0;
     case WM_SIZE:
@@ -128,10 +128,12 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ACTIVATE:
         // Where the keyboard was when the person left is where it comes back.
-        if (LOWORD(wParam) == WA_INACTIVE)
-            focusBeforeDeactivation_ = ::GetFocus();
-        else if (focusBeforeDeactivation_ != nullptr && ::IsChild(window_, focusBeforeDeactivation_))
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (const HWND focused = ::GetFocus(); focused != nullptr && ::IsChild(window_, focused))
+                focusBeforeDeactivation_ = focused;
+        } else if (focusBeforeDeactivation_ != nullptr && ::IsChild(window_, focusBeforeDeactivation_)) {
             ::SetFocus(focusBeforeDeactivation_);
+        }
         return 0;
     case WM_NEXTDLGCTL:
         moveKeyboardAsDialogsDo(wParam, lParam);
@@ -331,11 +333,12 @@ void ChatWindow::takeReceivedLines() {
         const auto &name = link_.charsetName();
         setStatus("A line held bytes that are not valid " + name +
                   " (shown as \\xE9 and the like): the other side may use another character set. Start "
-                  "ParlinoChat.exe with --charset " + (name == "UTF-8" ? "cp1252" : "UTF-8") + " to read it so.");
+                  "ParlinoChat.exe with --charset " +
+                  (name == "UTF-8" ? "cp1252" : "UTF-8") + " to read it so.");
     }
     if (receiver_->failed())
         setStatus(L"The window can receive no more lines (out of memory): close it and start it "
-                               L"again.");
+                  L"again.");
 }
 
 void ChatWindow::takeLinesLater(UINT milliseconds) {

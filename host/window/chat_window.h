@@ -86,11 +86,11 @@ class ChatWindow {
     std::unique_ptr<Conversation> conversation_;
     std::unique_ptr<Receiver> receiver_;
     std::optional<std::uint16_t> openPort_;
-    std::string moduleAddress_;              // my-IP's answer
+    std::string moduleAddress_;                 // my-IP's answer
     std::vector<system::Ipv4Network> networks_; // the system's addresses
-    bool drainPending_ = false;              // a timer will take the received lines
-    bool busy_ = false;                      // a module action runs on this thread
-    bool closeAsked_ = false;                // WM_CLOSE came while busy
+    bool drainPending_ = false;                 // a timer will take the received lines
+    bool busy_ = false;                         // a module action runs on this thread
+    bool closeAsked_ = false;                   // WM_CLOSE came while busy
     bool charsetHintGiven_ = false;
     HWND focusBeforeDeactivation_ = nullptr;
 };

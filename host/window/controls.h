@@ -6,9 +6,9 @@
 namespace parlino::host::window_control {
 
 inline constexpr int addressesLabel = 100;
-inline constexpr int addresses = 101;    // this PC's addresses, read-only
+inline constexpr int addresses = 101; // this PC's addresses, read-only
 inline constexpr int portLabel = 102;
-inline constexpr int port = 103;         // the local port
+inline constexpr int port = 103; // the local port
 inline constexpr int open = 104;
 inline constexpr int close = 105;
 inline constexpr int peerAddressLabel = 106;
@@ -18,9 +18,9 @@ inline constexpr int peerPort = 109;
 inline constexpr int conversationLabel = 110;
 inline constexpr int conversation = 111; // one line per line sent or received, read-only
 inline constexpr int lineLabel = 112;
-inline constexpr int line = 113;         // the line being typed
+inline constexpr int line = 113; // the line being typed
 inline constexpr int send = 114;
-inline constexpr int status = 115;       // what happened last, and the module's messages
+inline constexpr int status = 115; // what happened last, and the module's messages
 
 // The window's class name, for FindWindow.
 inline constexpr wchar_t windowClass[] = L"ParlinoChatWindow";

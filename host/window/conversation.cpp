@@ -12,8 +12,8 @@ std::wstring conversationEntry(const std::string &timeOfDay, Speaker speaker, co
 }
 
 std::wstring leftOutEntry(const std::string &timeOfDay, std::size_t count) {
-    const auto line = timeOfDay + "  (" + std::to_string(count) + (count == 1 ? " line" : " lines") +
-                      " came too fast to show)";
+    const auto line =
+        timeOfDay + "  (" + std::to_string(count) + (count == 1 ? " line" : " lines") + " came too fast to show)";
     return system::wideFromUtf8(line.data(), static_cast<int>(line.size()));
 }
 

@@ -41,8 +41,8 @@ std::unique_ptr<PluginHost> loadModule(const std::wstring &given, std::string &e
         std::string looked;
         path = findModuleFile(looked);
         if (path.empty()) {
-            error = "Parlino.dll was not found at " + looked + ". Unpack the whole ZIP, and start ParlinoChat.exe "
-                    "from its bin folder.";
+            error = "Parlino.dll was not found at " + looked +
+                    ". Unpack the whole ZIP, and start ParlinoChat.exe from its bin folder.";
             return nullptr;
         }
     }
@@ -73,8 +73,7 @@ int runWindow(HINSTANCE instance, int show) {
         return refuse(error, exit_code::moduleUnusable);
     ChatLink link(*host, *charset, arguments.charsetName);
     if (!link.findActions(error))
-        return refuse("The chat module " + host->path() + " cannot be used: " + error + ".",
-                      exit_code::moduleUnusable);
+        return refuse("The chat module " + host->path() + " cannot be used: " + error + ".", exit_code::moduleUnusable);
 
     ChatWindow window(link, *shownCharset, arguments, loadRememberedChat());
     if (!window.create(instance, show))

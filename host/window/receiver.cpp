@@ -69,8 +69,8 @@ void Receiver::receiveLines() {
         inbox_.undecodable = inbox_.undecodable || line.undecodable;
         // Lines the window is too slow to take would be trimmed from the
         // conversation at once: they are dropped here already.
-        while (inbox_.entries.size() > 1 && (inbox_.entries.size() > Conversation::mostLines ||
-                                             inboxCharacters_ > Conversation::mostCharacters)) {
+        while (inbox_.entries.size() > 1 &&
+               (inbox_.entries.size() > Conversation::mostLines || inboxCharacters_ > Conversation::mostCharacters)) {
             inboxCharacters_ -= inbox_.entries.front().size();
             inbox_.entries.pop_front();
             ++inbox_.dropped;

@@ -58,9 +58,9 @@ class Receiver {
     std::atomic<bool> failed_{false};
     std::unique_ptr<system::Thread> thread_;
     system::Mutex inboxLock_;
-    ReceivedLines inbox_;            // under inboxLock_
+    ReceivedLines inbox_;             // under inboxLock_
     std::size_t inboxCharacters_ = 0; // under inboxLock_
-    bool posted_ = false;            // under inboxLock_: the message is on its way, or lines wait
+    bool posted_ = false;             // under inboxLock_: the message is on its way, or lines wait
 };
 
 } // namespace parlino::host

@@ -114,8 +114,7 @@ void ChatWindow::createControls() {
     add(L"STATIC", peerAddressText, SS_LEFT, control::peerAddressLabel);
     ::SendMessageW(add(L"EDIT", L"", field, control::peerAddress, WS_EX_CLIENTEDGE), EM_SETLIMITTEXT, 15, 0);
     add(L"STATIC", peerPortText, SS_LEFT, control::peerPortLabel);
-    ::SendMessageW(add(L"EDIT", L"", field | ES_NUMBER, control::peerPort, WS_EX_CLIENTEDGE), EM_SETLIMITTEXT, 5,
-                   0);
+    ::SendMessageW(add(L"EDIT", L"", field | ES_NUMBER, control::peerPort, WS_EX_CLIENTEDGE), EM_SETLIMITTEXT, 5, 0);
     add(L"STATIC", L"Co&nversation:", SS_LEFT, control::conversationLabel);
     const HWND conversation =
         add(L"EDIT", L"",
@@ -220,8 +219,8 @@ void ChatWindow::moveKeyboardTo(int id) {
 // no dialog box does it itself, as a dialog box would: to a given control,
 // or the next or previous in Tab order, the text of a field selected.
 void ChatWindow::moveKeyboardAsDialogsDo(WPARAM wParam, LPARAM lParam) {
-    const HWND target = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
-                                            : ::GetNextDlgTabItem(window_, ::GetFocus(), wParam != 0);
+    const HWND target =
+        LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam) : ::GetNextDlgTabItem(window_, ::GetFocus(), wParam != 0);
     if (target == nullptr)
         return;
     ::SetFocus(target);
@@ -260,8 +259,8 @@ void ChatWindow::showAddresses() {
 
 void ChatWindow::showCaption() {
     const auto title = wide(link_.host().texts().title);
-    const auto caption = openPort_ ? L"Parlino chat - port " + std::to_wstring(*openPort_) + L" - " + title
-                                   : L"Parlino chat - " + title;
+    const auto caption =
+        openPort_ ? L"Parlino chat - port " + std::to_wstring(*openPort_) + L" - " + title : L"Parlino chat - " + title;
     ::SetWindowTextW(window_, caption.c_str());
 }
 

@@ -50,8 +50,8 @@ BOOL CALLBACK noteModuleBox(HWND window, LPARAM boxes) {
 } // namespace
 
 std::string utf8(const std::wstring &text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -87,8 +87,8 @@ std::wstring textOf(HWND window) {
         fail("the window does not answer WM_GETTEXTLENGTH (error " + std::to_string(::GetLastError()) + ")");
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                              SMTO_ABORTIFHUNG, 5000, &copied) == 0)
+    if (::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                              5000, &copied) == 0)
         fail("the window does not answer WM_GETTEXT");
     text.resize(copied);
     return text;

@@ -167,8 +167,9 @@ void Driver::runStep(const std::wstring &step) {
     } else if (step == L"wait-text" || step == L"status-has") {
         const auto text = word();
         const int id = step == L"wait-text" ? control::conversation : control::status;
-        waitFor(id, number(), [&](const std::wstring &held) { return held.find(text) != std::wstring::npos; },
-                "\"" + utf8(text) + "\" did not show");
+        waitFor(
+            id, number(), [&](const std::wstring &held) { return held.find(text) != std::wstring::npos; },
+            "\"" + utf8(text) + "\" did not show");
         say("shown: " + utf8(text));
     } else if (step == L"clean") {
         for (const wchar_t c : textOf(child(control::conversation)))
