@@ -304,8 +304,11 @@ void Driver::flood(unsigned short port, int rate, double seconds, double boundMi
     if (slowest > boundMilliseconds)
         fail("the window took " + std::to_string(static_cast<int>(slowest)) + " ms to answer WM_NULL, more than " +
              std::to_string(static_cast<int>(boundMilliseconds)) + " ms");
-    if (flooding.sent.load() < static_cast<long>(rate * seconds * 0.9))
-        fail("the flood sent only " + std::to_string(flooding.sent.load()) + " lines");
+    // The sender keeps to the rate as long as it gets the processor; on a
+    // busy machine (or an emulated one) it may fall behind, and the window
+    // is still flooded. Half the rate is no flood to speak of.
+    if (flooding.sent.load() < static_cast<long>(rate * seconds / 2))
+        fail("the flood sent only " + std::to_string(flooding.sent.load()) + " lines, less than half the rate");
 }
 
 void Driver::close(double seconds, unsigned short floodPort) {
