@@ -27,6 +27,9 @@
 //   close SECONDS [PORT]      closes the window (while flooding PORT, if
 //                             given); its process must end within SECONDS
 //   place X Y WIDTH HEIGHT    moves the window there (for pictures)
+//   peer-says PORT TEXT       sends TEXT as one datagram to 127.0.0.1:PORT
+//   memory-at-most MB         the window's process has never held more
+//                             than MB megabytes (its peak working set)
 // Each step prints one line; the first that fails prints "FAIL: ..." on
 // standard error and ends the driver with exit code 1. Texts are UTF-8.
 // Sockets first: winsock2.h must come before windows.h.
@@ -34,6 +37,7 @@
 
 #include "window_access.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -49,6 +53,19 @@ namespace {
 void pressEnter(HWND control) {
     ::PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     ::PostMessageW(control, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+// One datagram to 127.0.0.1:port.
+void sendLine(unsigned short port, const std::string &line) {
+    const SOCKET sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    to.sin_port = ::htons(port);
+    if (::sendto(sender, line.data(), static_cast<int>(line.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                 sizeof to) != static_cast<int>(line.size()))
+        fail("cannot send to port " + std::to_string(port));
+    ::closesocket(sender);
 }
 
 // Lines sent to 127.0.0.1:port at `rate` a second, in 10 ms bursts, until stopped.
@@ -266,6 +283,25 @@ void Driver::runStep(const std::wstring &step) {
         if (next_ < words_.size() && words_[next_] != L"--")
             floodPort = static_cast<unsigned short>(number());
         close(seconds, floodPort);
+    } else if (step == L"peer-says") {
+        const auto port = static_cast<unsigned short>(number());
+        const auto text = utf8(word());
+        sendLine(port, text);
+        say("peer said: " + text);
+    } else if (step == L"memory-at-most") {
+        const double most = number();
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(chat(), &processId);
+        const HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (process == nullptr || !::GetProcessMemoryInfo(process, &counters, sizeof counters))
+            fail("cannot read the window's memory use");
+        ::CloseHandle(process);
+        const double megabytes = static_cast<double>(counters.PeakWorkingSetSize) / (1024 * 1024);
+        say("the window's process peaked at " + std::to_string(static_cast<int>(megabytes)) + " MB");
+        if (megabytes > most)
+            fail("the window's process took more than " + std::to_string(static_cast<int>(most)) + " MB");
     } else if (step == L"place") {
         const int x = static_cast<int>(number()), y = static_cast<int>(number());
         const int width = static_cast<int>(number()), height = static_cast<int>(number());
