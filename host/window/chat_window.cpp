@@ -14,12 +14,23 @@ namespace {
 
 namespace control = window_control;
 
-constexpr UINT linesArrived = WM_APP + 1; // the receiver's inbox has lines
-constexpr UINT openAtStart = WM_APP + 2;  // --port was given
+constexpr UINT linesArrived = WM_APP + 1;    // the receiver's inbox has lines
+constexpr UINT openAtStart = WM_APP + 2;     // --port was given
+constexpr UINT lookUpAddresses = WM_APP + 3; // the window shows: now this PC's addresses
 constexpr UINT_PTR takeLinesTimer = 1;
 // Lines are taken at most this often (ms): a flood then costs the window a
 // few appends a second, and it paints and answers between them.
 constexpr UINT takeLinesInterval = 40;
+// The time (ms) taking one batch of lines should cost, during which the
+// window answers nothing else.
+constexpr double takeLinesBudget = 50;
+
+double milliseconds() {
+    LARGE_INTEGER frequency, count;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&count);
+    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
 
 std::wstring wide(const std::string &utf8) { return system::wideFromUtf8(utf8.data(), static_cast<int>(utf8.size())); }
 std::string utf8(const std::wstring &text) { return system::utf8FromWide(text.data(), static_cast<int>(text.size())); }
@@ -108,9 +119,9 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             setControlText(control::peerAddress, wide(peer->address));
             setControlText(control::peerPort, std::to_wstring(peer->port));
         }
-        moduleAddress_ = link_.myAddress();
-        networks_ = system::localIpv4Networks();
-        showAddresses();
+        // My-IP may take a while (a name looked up): the window shows first.
+        setControlText(control::addresses, L"...");
+        ::PostMessageW(window_, lookUpAddresses, 0, 0);
         showCaption();
         setStatus(L"Give the local port and press Open; then the other side's address and port, "
                   L"and type a line.");
@@ -170,6 +181,11 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             drainPending_ = false;
             takeReceivedLines();
         }
+        return 0;
+    case lookUpAddresses:
+        moduleAddress_ = link_.myAddress();
+        networks_ = system::localIpv4Networks();
+        showAddresses();
         return 0;
     case openAtStart:
         openPort();
@@ -319,15 +335,23 @@ void ChatWindow::sendLine() {
 }
 
 void ChatWindow::takeReceivedLines() {
-    const DWORD started = ::GetTickCount();
-    auto received = receiver_->take(Conversation::mostLinesAtOnce);
+    const double started = milliseconds();
+    auto received = receiver_->take(linesPerTake_);
+    const std::size_t taken = received.entries.size();
     if (received.dropped > 0)
         received.entries.push_front(leftOutEntry(system::timeOfDayText(), received.dropped));
     conversation_->append(received.entries);
-    // More lines wait: the window takes them after a pause twice as long as
-    // this took, so that it spends at most a third of its time on them.
+    const double took = milliseconds() - started;
+    // The next batch is as many lines as fit the time this one took per
+    // line into the budget: the edit control's cost per line differs a
+    // hundredfold between machines. More lines wait: the window takes them
+    // after a pause twice as long as this took, so that it spends at most a
+    // third of its time on them.
+    if (taken > 0)
+        linesPerTake_ = std::clamp<std::size_t>(static_cast<std::size_t>(takeLinesBudget * taken / (took + 1)), 1,
+                                                Conversation::mostLinesAtOnce);
     if (received.more)
-        takeLinesLater(std::clamp<DWORD>(2 * (::GetTickCount() - started), takeLinesInterval, 1000));
+        takeLinesLater(std::clamp<UINT>(static_cast<UINT>(2 * took), takeLinesInterval, 1000));
     if (received.undecodable && !charsetHintGiven_) {
         charsetHintGiven_ = true;
         const auto &name = link_.charsetName();

@@ -89,6 +89,7 @@ class ChatWindow {
     std::string moduleAddress_;                 // my-IP's answer
     std::vector<system::Ipv4Network> networks_; // the system's addresses
     bool drainPending_ = false;                 // a timer will take the received lines
+    std::size_t linesPerTake_ = 10;             // the next batch: small until the cost of a line is known
     bool busy_ = false;                         // a module action runs on this thread
     bool closeAsked_ = false;                   // WM_CLOSE came while busy
     bool charsetHintGiven_ = false;

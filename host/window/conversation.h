@@ -30,7 +30,8 @@ class Conversation {
     static constexpr std::size_t mostCharacters = 2'000'000;
     // Lines added at once at most: each addition costs the edit control
     // time for every line it holds, and more for every line added, during
-    // which the window does not answer.
+    // which the window does not answer. The window adds fewer where lines
+    // cost more.
     static constexpr std::size_t mostLinesAtOnce = 100;
 
     explicit Conversation(HWND edit);

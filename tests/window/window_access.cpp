@@ -6,6 +6,14 @@
 namespace window_test {
 namespace {
 
+// The last few lines of a text.
+std::wstring lastLines(const std::wstring &text) {
+    std::size_t start = text.size();
+    for (int lines = 0; lines < 8 && start > 0; ++lines)
+        start = text.rfind(L'\n', start - 1) == std::wstring::npos ? 0 : text.rfind(L'\n', start - 1);
+    return text.substr(start);
+}
+
 BOOL CALLBACK describeChatWindow(HWND window, LPARAM) {
     wchar_t className[64] = {};
     ::GetClassNameW(window, className, 64);
@@ -17,7 +25,7 @@ BOOL CALLBACK describeChatWindow(HWND window, LPARAM) {
                      utf8(captionOf(window)).c_str(), info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0,
                      utf8(textOf(::GetDlgItem(window, control::line))).c_str(),
                      utf8(textOf(::GetDlgItem(window, control::status))).c_str(),
-                     utf8(textOf(::GetDlgItem(window, control::conversation)).substr(0, 2000)).c_str());
+                     utf8(lastLines(textOf(::GetDlgItem(window, control::conversation)))).c_str());
     return TRUE;
 }
 
@@ -57,13 +65,15 @@ std::string utf8(const std::wstring &text) {
     return out;
 }
 
-// Ends the driver; what every chat window shows is told first.
+// Ends the driver, after what every chat window shows (its status and the
+// end of its conversation), the failure told before and after that.
 [[noreturn]] void fail(const std::string &what) {
     std::fprintf(stderr, "FAIL: %s\n", what.c_str());
     static bool failing = false;
     if (!failing) {
         failing = true;
         ::EnumWindows(describeChatWindow, 0);
+        std::fprintf(stderr, "FAIL: %s\n", what.c_str());
     }
     std::exit(1);
 }

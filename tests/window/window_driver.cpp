@@ -2,7 +2,7 @@
 // would: it finds the window, reads its controls' text (WM_GETTEXT), types
 // into the focused control (posted WM_CHAR, Enter as key messages), times
 // whether the window answers (WM_NULL), reads and dismisses the module's
-// message boxes, floods the window's port and closes the window.
+// message boxes, sends a line to the window's port and closes the window.
 //
 // Usage: window_driver.exe STEP [ARG...] [-- STEP [ARG...]]...
 //   window PORT SECONDS       the chat window whose port PORT is open (its
@@ -20,12 +20,10 @@
 //   status-has TEXT SECONDS   the status line holds TEXT
 //   box TEXT SECONDS          a visible message box of the module holds TEXT
 //   dismiss                   presses OK on the module's message boxes
-//   flood PORT RATE SECONDS BOUND_MS
-//                             sends RATE lines a second to 127.0.0.1:PORT for
-//                             SECONDS; meanwhile WM_NULL must be answered
-//                             within BOUND_MS each time
-//   close SECONDS [PORT]      closes the window (while flooding PORT, if
-//                             given); its process must end within SECONDS
+//   answers SECONDS BOUND_MS  for SECONDS the window answers WM_NULL within
+//                             BOUND_MS each time (asked every 20 ms)
+//   close SECONDS             closes the window; its process must end
+//                             within SECONDS
 //   place X Y WIDTH HEIGHT    moves the window there (for pictures)
 //   peer-says PORT TEXT       sends TEXT as one datagram to 127.0.0.1:PORT
 //   memory-at-most MB         the window's process has never held more
@@ -40,7 +38,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -62,40 +60,10 @@ void sendLine(unsigned short port, const std::string &line) {
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     to.sin_port = ::htons(port);
-    if (::sendto(sender, line.data(), static_cast<int>(line.size()), 0, reinterpret_cast<sockaddr *>(&to),
-                 sizeof to) != static_cast<int>(line.size()))
+    if (::sendto(sender, line.data(), static_cast<int>(line.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to) !=
+        static_cast<int>(line.size()))
         fail("cannot send to port " + std::to_string(port));
     ::closesocket(sender);
-}
-
-// Lines sent to 127.0.0.1:port at `rate` a second, in 10 ms bursts, until stopped.
-struct Flood {
-    unsigned short port = 0;
-    int rate = 0;
-    std::atomic<bool> running{true};
-    std::atomic<long> sent{0};
-};
-
-DWORD WINAPI sendFlood(LPVOID state) {
-    auto &flood = *static_cast<Flood *>(state);
-    const SOCKET sender = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    to.sin_port = ::htons(flood.port);
-    const double start = nowMilliseconds();
-    while (flood.running.load()) {
-        const long due = static_cast<long>((nowMilliseconds() - start) * flood.rate / 1000);
-        for (long n = flood.sent.load(); n < due; ++n) {
-            const auto line = "flood line " + std::to_string(n);
-            ::sendto(sender, line.data(), static_cast<int>(line.size()), 0, reinterpret_cast<sockaddr *>(&to),
-                     sizeof to);
-            flood.sent.store(n + 1);
-        }
-        ::Sleep(10);
-    }
-    ::closesocket(sender);
-    return 0;
 }
 
 class Driver {
@@ -146,6 +114,11 @@ class Driver {
     // window's own thread has taken the activation and the keyboard, and
     // keeps them a while (another window's activation may still be on its way).
     void bringForward() const {
+        // A window that shows may not yet take messages (its thread still
+        // makes it): until it answers, it is not hung, only starting.
+        DWORD_PTR result = 0;
+        if (::SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result) == 0)
+            fail("the window does not answer within 60 s of showing");
         const double end = nowMilliseconds() + 10000;
         int steady = 0;
         while (steady < 4 && nowMilliseconds() < end) {
@@ -163,8 +136,8 @@ class Driver {
             fail("the window does not stay in the foreground");
     }
     void runStep(const std::wstring &step);
-    void flood(unsigned short port, int rate, double seconds, double boundMilliseconds);
-    void close(double seconds, unsigned short floodPort);
+    void answers(double seconds, double boundMilliseconds);
+    void close(double seconds);
 
     std::vector<std::wstring> words_;
     std::size_t next_ = 0;
@@ -272,17 +245,11 @@ void Driver::runStep(const std::wstring &step) {
         for (const HWND box : moduleBoxes())
             ::PostMessageW(box, WM_COMMAND, IDOK, 0);
         say("dismissed the module's message boxes");
-    } else if (step == L"flood") {
-        const auto port = static_cast<unsigned short>(number());
-        const int rate = static_cast<int>(number());
+    } else if (step == L"answers") {
         const double seconds = number();
-        flood(port, rate, seconds, number());
+        answers(seconds, number());
     } else if (step == L"close") {
-        const double seconds = number();
-        unsigned short floodPort = 0;
-        if (next_ < words_.size() && words_[next_] != L"--")
-            floodPort = static_cast<unsigned short>(number());
-        close(seconds, floodPort);
+        close(number());
     } else if (step == L"peer-says") {
         const auto port = static_cast<unsigned short>(number());
         const auto text = utf8(word());
@@ -312,69 +279,40 @@ void Driver::runStep(const std::wstring &step) {
     }
 }
 
-void Driver::flood(unsigned short port, int rate, double seconds, double boundMilliseconds) {
-    Flood flooding;
-    flooding.port = port;
-    flooding.rate = rate;
-    const HANDLE sender = ::CreateThread(nullptr, 0, sendFlood, &flooding, 0, nullptr);
+void Driver::answers(double seconds, double boundMilliseconds) {
     double slowest = 0;
-    int answers = 0;
+    int answered = 0;
     const double end = nowMilliseconds() + seconds * 1000;
     while (nowMilliseconds() < end) {
         const double asked = nowMilliseconds();
         DWORD_PTR result = 0;
-        const bool answered = ::SendMessageTimeoutW(chat(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
-        const double took = nowMilliseconds() - asked;
-        if (!answered)
-            fail("the window did not answer WM_NULL within 5 s during the flood");
-        slowest = took > slowest ? took : slowest;
-        ++answers;
+        if (::SendMessageTimeoutW(chat(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) == 0)
+            fail("the window did not answer WM_NULL within 5 s");
+        slowest = std::max(slowest, nowMilliseconds() - asked);
+        ++answered;
         ::Sleep(20);
     }
-    flooding.running.store(false);
-    ::WaitForSingleObject(sender, INFINITE);
-    ::CloseHandle(sender);
-    say("flood: " + std::to_string(flooding.sent.load()) + " lines in " + std::to_string(seconds) + " s; " +
-        std::to_string(answers) + " WM_NULL answered, the slowest in " + std::to_string(static_cast<int>(slowest)) +
-        " ms");
+    say("for " + std::to_string(static_cast<int>(seconds)) + " s the window answered WM_NULL " +
+        std::to_string(answered) + " times, the slowest in " + std::to_string(static_cast<int>(slowest)) + " ms");
     if (slowest > boundMilliseconds)
         fail("the window took " + std::to_string(static_cast<int>(slowest)) + " ms to answer WM_NULL, more than " +
              std::to_string(static_cast<int>(boundMilliseconds)) + " ms");
-    // The sender keeps to the rate as long as it gets the processor; on a
-    // busy machine (or an emulated one) it may fall behind, and the window
-    // is still flooded. Half the rate is no flood to speak of.
-    if (flooding.sent.load() < static_cast<long>(rate * seconds / 2))
-        fail("the flood sent only " + std::to_string(flooding.sent.load()) + " lines, less than half the rate");
 }
 
-void Driver::close(double seconds, unsigned short floodPort) {
+void Driver::close(double seconds) {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(chat(), &processId);
     const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
     if (process == nullptr)
         fail("cannot watch the window's process");
-    Flood flooding;
-    flooding.port = floodPort;
-    flooding.rate = 4000;
-    HANDLE sender = nullptr;
-    if (floodPort != 0) {
-        sender = ::CreateThread(nullptr, 0, sendFlood, &flooding, 0, nullptr);
-        ::Sleep(500);
-    }
     const double asked = nowMilliseconds();
     ::PostMessageW(chat(), WM_CLOSE, 0, 0);
     const bool ended = ::WaitForSingleObject(process, static_cast<DWORD>(seconds * 1000)) == WAIT_OBJECT_0;
     const double took = nowMilliseconds() - asked;
     ::CloseHandle(process);
-    if (sender != nullptr) {
-        flooding.running.store(false);
-        ::WaitForSingleObject(sender, INFINITE);
-        ::CloseHandle(sender);
-    }
     if (!ended)
         fail("the window's process did not end within " + std::to_string(seconds) + " s of WM_CLOSE");
-    say("closed: the process ended " + std::to_string(static_cast<int>(took)) + " ms after WM_CLOSE" +
-        (floodPort != 0 ? " (" + std::to_string(flooding.sent.load()) + " lines arriving)" : ""));
+    say("closed: the process ended " + std::to_string(static_cast<int>(took)) + " ms after WM_CLOSE");
     window_ = nullptr;
 }
 
