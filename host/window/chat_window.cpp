@@ -194,11 +194,8 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         closeWindow();
         return 0;
     case WM_ENDSESSION:
-        if (wParam != FALSE) {
-            receiver_->stop();
-            link_.close();
-            remember();
-        }
+        if (wParam != FALSE)
+            endChat();
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
@@ -383,11 +380,15 @@ void ChatWindow::closeWindow() {
         return;
     }
     closeAsked_ = false;
+    endChat();
+    ::DestroyWindow(window_);
+}
+
+void ChatWindow::endChat() {
     receiver_->stop();
     link_.close();
     openPort_.reset();
     remember();
-    ::DestroyWindow(window_);
 }
 
 void ChatWindow::remember() {

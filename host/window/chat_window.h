@@ -62,6 +62,8 @@ class ChatWindow {
     void takeReceivedLines();
     void takeLinesLater(UINT milliseconds);
     void closeWindow();
+    // The receive ended, the port closed and the chat remembered.
+    void endChat();
 
     HWND control(int id) const { return ::GetDlgItem(window_, id); }
     std::wstring controlText(int id) const;
