@@ -1,54 +1,18 @@
+// The chat window: its messages, the port opened and closed on its thread,
+// and its end. Its controls are in window_controls.cpp, its lines in
+// window_lines.cpp.
 #include "host/window/chat_window.h"
 
-#include "host/core/charset.h"
-#include "host/core/local_addresses.h"
-#include "host/core/visible_text.h"
 #include "host/core/win32/wide_text.h"
 #include "host/window/controls.h"
 #include "host/window/module_boxes.h"
-
-#include <algorithm>
 
 namespace parlino::host {
 namespace {
 
 namespace control = window_control;
-
-constexpr UINT linesArrived = WM_APP + 1;    // the receiver's inbox has lines
-constexpr UINT openAtStart = WM_APP + 2;     // --port was given
-constexpr UINT lookUpAddresses = WM_APP + 3; // the window shows: now this PC's addresses
-constexpr UINT_PTR takeLinesTimer = 1;
-// Lines are taken at most this often (ms): a flood then costs the window a
-// few appends a second, and it paints and answers between them.
-constexpr UINT takeLinesInterval = 40;
-// The time (ms) taking one batch of lines should cost, during which the
-// window answers nothing else.
-constexpr double takeLinesBudget = 50;
-
-double milliseconds() {
-    LARGE_INTEGER frequency, count;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&count);
-    return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::wstring wide(const std::string &utf8) { return system::wideFromUtf8(utf8.data(), static_cast<int>(utf8.size())); }
-std::string utf8(const std::wstring &text) { return system::utf8FromWide(text.data(), static_cast<int>(text.size())); }
-
-// 65508 as 65,508.
-std::wstring withThousands(std::size_t number) {
-    auto digits = std::to_wstring(number);
-    for (auto at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, L",");
-    return digits;
-}
-
-std::wstring joined(const std::vector<std::wstring> &texts) {
-    std::wstring all;
-    for (const auto &text : texts)
-        all += (all.empty() ? L"" : L" ") + text;
-    return all;
-}
+using system::utf8FromWide;
+using system::wideFromUtf8;
 
 } // namespace
 
@@ -116,7 +80,7 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (const auto port = arguments_.port ? arguments_.port : remembered_.port)
             setControlText(control::port, std::to_wstring(*port));
         if (const auto &peer = arguments_.peer ? arguments_.peer : remembered_.peer) {
-            setControlText(control::peerAddress, wide(peer->address));
+            setControlText(control::peerAddress, wideFromUtf8(peer->address));
             setControlText(control::peerPort, std::to_wstring(peer->port));
         }
         // My-IP may take a while (a name looked up): the window shows first.
@@ -206,7 +170,7 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 // An action that may show the module's box: while it runs, the window
 // takes no commands and closes only afterwards.
-std::vector<std::wstring> ChatWindow::runModuleAction(const std::function<void()> &action) {
+std::wstring ChatWindow::runModuleAction(const std::function<void()> &action) {
     struct Busy {
         bool &flag;
         explicit Busy(bool &f) : flag(f) { flag = true; }
@@ -218,7 +182,7 @@ std::vector<std::wstring> ChatWindow::runModuleAction(const std::function<void()
 // ---- The port ----
 
 void ChatWindow::openPort() {
-    const auto port = parsePortNumber(utf8(controlText(control::port)));
+    const auto port = parsePortNumber(utf8FromWide(controlText(control::port)));
     if (!port) {
         setStatus(L"Give the local port: a number from 1 to 65535, such as 40001.");
         moveKeyboardTo(control::port);
@@ -231,14 +195,14 @@ void ChatWindow::openPort() {
     const auto portText = std::to_wstring(*port);
     if (!opening.opened) {
         // The module's message first, then what it means here.
-        std::wstring status = joined(boxes);
+        std::wstring status = boxes;
         if (!status.empty())
             status += L" - ";
         if (opening.inUse)
             status += L"Port " + portText + L" is in use by another program: choose another local port.";
         else
             status += L"Port " + portText + L" did not open" +
-                      (opening.problem.empty() ? L"." : L": " + wide(opening.problem) + L".");
+                      (opening.problem.empty() ? L"." : L": " + wideFromUtf8(opening.problem) + L".");
         setStatus(status);
         showCaption();
         moveKeyboardTo(control::port);
@@ -261,9 +225,9 @@ void ChatWindow::openPort() {
     else if (peer->port == *port && (peer->address.rfind("127.", 0) == 0 || peer->address == moduleAddress_))
         status += L"The peer is this window's own port: every line goes to yourself. Give the other side's port.";
     else
-        status += L"Lines go to " + wide(peer->address) + L":" + std::to_wstring(peer->port) + L".";
+        status += L"Lines go to " + wideFromUtf8(peer->address) + L":" + std::to_wstring(peer->port) + L".";
     if (link_.charsetName() != "UTF-8")
-        status += L" Text is in " + wide(link_.charsetName()) + L".";
+        status += L" Text is in " + wideFromUtf8(link_.charsetName()) + L".";
     if (!receiving)
         status += L" But the window cannot receive: Windows started no thread for it.";
     setStatus(status);
@@ -279,95 +243,6 @@ void ChatWindow::closePort() {
     setStatus(openPort_ ? L"Port " + std::to_wstring(*openPort_) + L" is closed." : std::wstring(L"No port is open."));
     openPort_.reset();
     showCaption();
-}
-
-// ---- Lines ----
-
-void ChatWindow::sendLine() {
-    const auto typed = utf8(controlText(control::line));
-    if (typed.empty())
-        return;
-    if (!openPort_) {
-        setStatus(L"Nothing was sent: open a local port first (Open, or Alt+O).");
-        return;
-    }
-    std::string problem;
-    int field = 0;
-    const auto peer = peerInFields(problem, &field);
-    if (!peer) {
-        setStatus(L"Nothing was sent: " + wide(problem));
-        moveKeyboardTo(field);
-        return;
-    }
-    link_.setPeer(peer->address, peer->port);
-    const auto line = link_.prepare(typed);
-    const auto charset = wide(link_.charsetName());
-    if (line.barInsideCharacter) {
-        setStatus(L"That line was not sent: in " + charset +
-                  L" one of its characters holds the byte of \"|\", where the module would cut the line.");
-        return;
-    }
-    if (line.wire.empty()) {
-        setStatus(L"Nothing was sent: the line starts with \"|\", where a chat line ends.");
-        return;
-    }
-    if (line.tooLong) {
-        setStatus(L"That line was not sent: it is " + withThousands(line.wire.size()) + L" bytes in " + charset +
-                  L", more than one datagram carries (65,507 bytes). Send it as shorter lines.");
-        return;
-    }
-    const auto boxes = runModuleAction([&] { link_.send(line); });
-    if (!boxes.empty()) {
-        // The module's own message says what failed; the line stays typed.
-        setStatus(joined(boxes));
-    } else {
-        const auto shown = visibleText(shownCharset_.toUtf8(line.wire), ControlNotation::codePoint);
-        conversation_->append({conversationEntry(system::timeOfDayText(), Speaker::me, shown)});
-        setControlText(control::line, L"");
-        setStatus(line.cutAtBar ? std::wstring(L"Only the text before \"|\" was sent: a chat line ends at \"|\".")
-                                : L"Sent to " + wide(peer->address) + L":" + std::to_wstring(peer->port) + L".");
-    }
-    if (closeAsked_)
-        closeWindow();
-}
-
-void ChatWindow::takeReceivedLines() {
-    const double started = milliseconds();
-    auto received = receiver_->take(linesPerTake_);
-    const std::size_t taken = received.entries.size();
-    if (received.dropped > 0)
-        received.entries.push_front(leftOutEntry(system::timeOfDayText(), received.dropped));
-    conversation_->append(received.entries);
-    const double took = milliseconds() - started;
-    // The next batch is as many lines as fit the time this one took per
-    // line into the budget: the edit control's cost per line differs a
-    // hundredfold between machines. More lines wait: the window takes them
-    // after a pause twice as long as this took, so that it spends at most a
-    // third of its time on them.
-    if (taken > 0)
-        linesPerTake_ = std::clamp<std::size_t>(static_cast<std::size_t>(takeLinesBudget * taken / (took + 1)), 1,
-                                                Conversation::mostLinesAtOnce);
-    if (received.more)
-        takeLinesLater(std::clamp<UINT>(static_cast<UINT>(2 * took), takeLinesInterval, 1000));
-    if (received.undecodable && !charsetHintGiven_) {
-        charsetHintGiven_ = true;
-        const auto &name = link_.charsetName();
-        setStatus("A line held bytes that are not valid " + name +
-                  " (shown as \\xE9 and the like): the other side may use another character set. Start "
-                  "ParlinoChat.exe with --charset " +
-                  (name == "UTF-8" ? "cp1252" : "UTF-8") + " to read it so.");
-    }
-    if (receiver_->failed())
-        setStatus(L"The window can receive no more lines (out of memory): close it and start it "
-                  L"again.");
-}
-
-void ChatWindow::takeLinesLater(UINT milliseconds) {
-    if (drainPending_)
-        return;
-    drainPending_ = ::SetTimer(window_, takeLinesTimer, milliseconds, nullptr) != 0;
-    if (!drainPending_)
-        takeReceivedLines();
 }
 
 // ---- Closing ----
@@ -393,7 +268,7 @@ void ChatWindow::endChat() {
 
 void ChatWindow::remember() {
     std::string problem;
-    if (const auto port = parsePortNumber(utf8(controlText(control::port))))
+    if (const auto port = parsePortNumber(utf8FromWide(controlText(control::port))))
         remembered_.port = port;
     if (auto peer = peerInFields(problem))
         remembered_.peer = std::move(peer);

@@ -47,6 +47,15 @@ class ChatWindow {
     bool enterPressed(HWND where);
 
   private:
+    // The window's own messages and timer.
+    static constexpr UINT linesArrived = WM_APP + 1;    // the receiver's inbox has lines
+    static constexpr UINT openAtStart = WM_APP + 2;     // --port was given
+    static constexpr UINT lookUpAddresses = WM_APP + 3; // the window shows: now this PC's addresses
+    static constexpr UINT_PTR takeLinesTimer = 1;
+    // Lines are taken at most this often (ms): a flood then costs the window
+    // a few appends a second, and it paints and answers between them.
+    static constexpr UINT takeLinesInterval = 40;
+
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -55,7 +64,7 @@ class ChatWindow {
     void layout();
     SIZE smallestSize() const;
 
-    std::vector<std::wstring> runModuleAction(const std::function<void()> &action);
+    std::wstring runModuleAction(const std::function<void()> &action);
     void openPort();
     void closePort();
     void sendLine();

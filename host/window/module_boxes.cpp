@@ -73,7 +73,7 @@ class BoxWatch {
 
 } // namespace
 
-std::vector<std::wstring> runWhileBoxesShow(HWND window, const std::function<void()> &action) {
+std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action) {
     std::vector<std::wstring> boxes;
     const HWND focused = ::GetFocus();
     {
@@ -86,7 +86,10 @@ std::vector<std::wstring> runWhileBoxesShow(HWND window, const std::function<voi
         ::SetForegroundWindow(window);
     if (focused != nullptr && ::IsWindow(focused))
         ::SetFocus(focused);
-    return boxes;
+    std::wstring texts;
+    for (const auto &text : boxes)
+        texts += (texts.empty() ? L"" : L" ") + text;
+    return texts;
 }
 
 } // namespace parlino::host

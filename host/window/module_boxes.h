@@ -15,7 +15,7 @@ namespace parlino::host {
 
 // Runs `action` with `window` disabled and gives the texts of the message
 // boxes that showed meanwhile on this thread, in order, their lines joined
-// by spaces. Focus returns to the control that had it.
-std::vector<std::wstring> runWhileBoxesShow(HWND window, const std::function<void()> &action);
+// by spaces; empty when none showed. Focus returns to the control that had it.
+std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action);
 
 } // namespace parlino::host

@@ -16,8 +16,8 @@ namespace {
 
 namespace control = window_control;
 
-std::wstring wide(const std::string &utf8) { return system::wideFromUtf8(utf8.data(), static_cast<int>(utf8.size())); }
-std::string utf8(const std::wstring &text) { return system::utf8FromWide(text.data(), static_cast<int>(text.size())); }
+using system::utf8FromWide;
+using system::wideFromUtf8;
 
 // The sizes of the layout, in pixels, taken from the font.
 struct Metrics {
@@ -231,8 +231,8 @@ void ChatWindow::moveKeyboardAsDialogsDo(WPARAM wParam, LPARAM lParam) {
 // ---- What the window shows ----
 
 std::optional<PeerAddress> ChatWindow::peerInFields(std::string &problem, int *field) const {
-    const auto address = utf8(controlText(control::peerAddress));
-    const auto port = parsePortNumber(utf8(controlText(control::peerPort)));
+    const auto address = utf8FromWide(controlText(control::peerAddress));
+    const auto port = parsePortNumber(utf8FromWide(controlText(control::peerPort)));
     if (!isDottedIpv4(address)) {
         problem = "give the other side's IPv4 address, four numbers such as 192.168.1.21 (ipconfig shows it there).";
         if (field != nullptr)
@@ -249,16 +249,16 @@ std::optional<PeerAddress> ChatWindow::peerInFields(std::string &problem, int *f
 }
 
 void ChatWindow::showAddresses() {
-    const auto peerAddress = utf8(controlText(control::peerAddress));
+    const auto peerAddress = utf8FromWide(controlText(control::peerAddress));
     std::wstring text;
     for (const auto &shown : addressesToShow(moduleAddress_, networks_, peerAddress))
-        text += (text.empty() ? L"" : L",   ") + wide(shown.address) +
+        text += (text.empty() ? L"" : L",   ") + wideFromUtf8(shown.address) +
                 (shown.onPeersNetwork ? L" (on the peer's network)" : L"");
     setControlText(control::addresses, text.empty() ? L"none: this PC has no network" : text);
 }
 
 void ChatWindow::showCaption() {
-    const auto title = wide(link_.host().texts().title);
+    const auto title = wideFromUtf8(link_.host().texts().title);
     const auto caption =
         openPort_ ? L"Parlino chat - port " + std::to_wstring(*openPort_) + L" - " + title : L"Parlino chat - " + title;
     ::SetWindowTextW(window_, caption.c_str());
@@ -276,6 +276,6 @@ void ChatWindow::setControlText(int id, const std::wstring &text) { ::SetWindowT
 
 void ChatWindow::setStatus(const std::wstring &text) { setControlText(control::status, text); }
 
-void ChatWindow::setStatus(const std::string &utf8Text) { setStatus(wide(utf8Text)); }
+void ChatWindow::setStatus(const std::string &utf8Text) { setStatus(wideFromUtf8(utf8Text)); }
 
 } // namespace parlino::host
