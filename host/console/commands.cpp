@@ -8,6 +8,7 @@
 #include "host/core/charset.h"
 #include "host/core/exit_codes.h"
 #include "host/core/live_output.h"
+#include "host/core/module_location.h"
 #include "host/core/plugin_host.h"
 #include "host/core/publication.h"
 #include "host/core/publication_runner.h"
@@ -25,40 +26,11 @@
 #include <vector>
 
 namespace parlino::host {
-// Where parlino looks for the module when --module is not given, in order:
-// beside the executable, then where an installation puts it.
-std::vector<std::string> moduleFolders() {
-    const auto folder = system::executableDirectory();
-    std::string installed = PARLINO_INSTALLED_MODULE_FOLDER;
-    // The folder's own separator, so that Windows shows ..\lib.
-    for (auto &c : installed)
-        if (c == '/')
-            c = folder.back();
-    return {folder, folder + installed + folder.back()};
-}
-
-namespace {
-
-bool fileExists(const std::string &path) {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (file != nullptr)
-        std::fclose(file);
-    return file != nullptr;
-}
-
-} // namespace
 
 std::unique_ptr<PluginHost> loadModule(std::string path) {
     if (path.empty()) {
         std::string looked;
-        for (const auto &folder : moduleFolders()) {
-            const auto candidate = folder + PARLINO_MODULE_FILE_NAME;
-            if (fileExists(candidate)) {
-                path = candidate;
-                break;
-            }
-            looked += (looked.empty() ? "" : " nor at ") + candidate;
-        }
+        path = findModuleFile(looked);
         if (path.empty()) {
             std::cerr << "parlino: cannot find the module: not found at " << looked
                       << "; give its path with --module\n";

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/core/chat_names.h"
+#include "host/core/module_location.h"
 #include "host/core/plugin_host.h"
 
 #include <cstdint>
@@ -12,10 +13,6 @@
 namespace parlino::host {
 
 class Charset;
-
-// Where parlino looks for the module when --module is not given, in order:
-// beside the executable, then where an installation puts it.
-std::vector<std::string> moduleFolders();
 
 // The module at `path`, or found in moduleFolders() when `path` is empty;
 // null once the reason is on standard error.

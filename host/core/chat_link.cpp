@@ -84,14 +84,14 @@ bool ChatLink::sendWire(const std::string &wire) {
     return true;
 }
 
-ReceivedLine ChatLink::receive() {
+ReceivedLine ChatLink::receive(ControlNotation notation) {
     ReceivedLine line;
     host_.execute(actions_.receiveText, {});
     const auto text = host_.variables().get(textVariable);
     if (text.empty())
         return line;
     line.arrived = true;
-    line.shown = visibleText(charset_.toUtf8(text, line.undecodable));
+    line.shown = visibleText(charset_.toUtf8(text, line.undecodable), notation);
     return line;
 }
 

@@ -7,6 +7,7 @@
 #include "host/core/chat_names.h"
 #include "host/core/plugin_host.h"
 #include "host/core/system.h"
+#include "host/core/visible_text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -84,7 +85,8 @@ class ChatLink {
     bool sendWire(const std::string &wire);
 
     // Runs receive once: it waits up to about a second. One thread receives.
-    ReceivedLine receive();
+    // Controls are shown in `notation`: a terminal's ^[, or a window's <U+001B>.
+    ReceivedLine receive(ControlNotation notation = ControlNotation::caret);
     // Ends a receive that is waiting on `port`, from a socket of the host's own.
     static void wakeReceive(std::uint16_t port);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows ZIP, made by CPack from this build (or the ZIP named by
 # PARLINO_PACKAGE_ZIP), read as a Windows PC shows it: README.txt straight
-# inside the folder Explorer's "Extract All" makes; every text file with
+# inside the folder Explorer's "Extract All" makes; bin\ParlinoChat.exe and
+# bin\parlino.exe, and lib\Parlino.dll; every text file with
 # CR LF line ends; the examples as .txt, none as .pub; each .txt at the top plain text
 # (no **, ](, \| or |---); every text file but the web pages, the examples
 # and the header included, at most 78 columns wide, as Notepad shows it
@@ -40,6 +41,10 @@ while IFS= read -r -d '' file; do
     ! LC_ALL=C awk '!/\r$/ { print FILENAME ":" FNR ": a line end without CR"; bad = 1; exit } END { exit !bad }' "$file" >&2 ||
         fail "$file has LF line ends"
 done < <(find . -type f -print0)
+# The programs beside each other in bin, the module where they look for it.
+for file in bin/ParlinoChat.exe bin/parlino.exe lib/Parlino.dll; do
+    [[ -f $file ]] || fail "no $file in the ZIP"
+done
 [[ -z $(find . -name '*.pub') ]] || fail "an example ends in .pub: $(find . -name '*.pub')"
 ls examples/*.txt >/dev/null 2>&1 || fail "no example publication as .txt"
 version=$(basename "$zip" | sed -E 's/^Parlino-(.*)-win32\.zip$/\1/')

@@ -23,4 +23,12 @@ inline std::string utf8FromWide(const wchar_t *text, int length) {
     return utf8;
 }
 
+inline std::wstring wideFromUtf8(const std::string &text) {
+    return wideFromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+inline std::string utf8FromWide(const std::wstring &text) {
+    return utf8FromWide(text.data(), static_cast<int>(text.size()));
+}
+
 } // namespace parlino::host::system

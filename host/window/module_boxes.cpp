@@ -1,0 +1,95 @@
+#include "host/window/module_boxes.h"
+
+namespace parlino::host {
+namespace {
+
+// The boxes of the action running; null between actions. Only the window's
+// thread runs actions, and the hook is that thread's alone.
+std::vector<std::wstring> *boxesSeen = nullptr;
+
+// A message box's text is the static control MessageBox gives the
+// identifier 0xFFFF.
+constexpr int messageBoxTextId = 0xFFFF;
+
+std::wstring windowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+std::wstring oneLine(std::wstring text) {
+    std::wstring line;
+    for (const wchar_t c : text) {
+        if (c == L'\r' || c == L'\n') {
+            if (!line.empty() && line.back() != L' ')
+                line += L' ';
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && line.back() == L' ')
+        line.pop_back();
+    return line;
+}
+
+// Notes each dialog box when it first becomes active, with its text in place.
+LRESULT CALLBACK noteActivatedBox(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && boxesSeen != nullptr) {
+        const HWND activated = reinterpret_cast<HWND>(wParam);
+        wchar_t className[16] = {};
+        ::GetClassNameW(activated, className, 16);
+        if (std::wstring(className) == L"#32770") {
+            const HWND text = ::GetDlgItem(activated, messageBoxTextId);
+            const auto seen = text != nullptr ? oneLine(windowText(text)) : std::wstring();
+            if (!seen.empty() && (boxesSeen->empty() || boxesSeen->back() != seen))
+                boxesSeen->push_back(seen);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// For the length of an action: the window disabled and the boxes noted.
+class BoxWatch {
+  public:
+    BoxWatch(HWND window, std::vector<std::wstring> &boxes)
+        : window_(window), hook_(::SetWindowsHookExW(WH_CBT, noteActivatedBox, nullptr, ::GetCurrentThreadId())) {
+        boxesSeen = &boxes;
+        ::EnableWindow(window_, FALSE);
+    }
+    ~BoxWatch() {
+        ::EnableWindow(window_, TRUE);
+        if (hook_ != nullptr)
+            ::UnhookWindowsHookEx(hook_);
+        boxesSeen = nullptr;
+    }
+    BoxWatch(const BoxWatch &) = delete;
+    BoxWatch &operator=(const BoxWatch &) = delete;
+
+  private:
+    HWND window_;
+    HHOOK hook_;
+};
+
+} // namespace
+
+std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action) {
+    std::vector<std::wstring> boxes;
+    const HWND focused = ::GetFocus();
+    {
+        const BoxWatch watch(window, boxes);
+        action();
+    }
+    // A box that closes gives the activation to another program's window
+    // while this one is disabled: take it back.
+    if (!boxes.empty())
+        ::SetForegroundWindow(window);
+    if (focused != nullptr && ::IsWindow(focused))
+        ::SetFocus(focused);
+    std::wstring texts;
+    for (const auto &text : boxes)
+        texts += (texts.empty() ? L"" : L" ") + text;
+    return texts;
+}
+
+} // namespace parlino::host
