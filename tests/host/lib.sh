@@ -15,6 +15,27 @@ stop_wine_server_at_end() {
     extra_cleanup+='; WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null'
 }
 
+# join_two_namespaces TAG: two network namespaces of this run, $ns_a and
+# $ns_b, joined by a veth pair ($veth_a, $veth_b) with 198.18.0.1/24 and
+# 198.18.0.2/24 on it, all taken down when the test ends. Needs root.
+join_two_namespaces() {
+    ns_a=parlino-$1a-$$ ns_b=parlino-$1b-$$
+    veth_a=pl$1a$$ veth_b=pl$1b$$
+    extra_cleanup+='; ip netns del "$ns_a" 2>/dev/null; ip netns del "$ns_b" 2>/dev/null; ip link del "$veth_a" 2>/dev/null'
+    ip netns add "$ns_a"
+    ip netns add "$ns_b"
+    ip link add "$veth_a" type veth peer name "$veth_b"
+    ip link set "$veth_a" netns "$ns_a"
+    ip link set "$veth_b" netns "$ns_b"
+    ip -n "$ns_a" addr add 198.18.0.1/24 dev "$veth_a"
+    ip -n "$ns_b" addr add 198.18.0.2/24 dev "$veth_b"
+    for ns in "$ns_a" "$ns_b"; do
+        ip -n "$ns" link set lo up
+    done
+    ip -n "$ns_a" link set "$veth_a" up
+    ip -n "$ns_b" link set "$veth_b" up
+}
+
 cleanup() {
     local pid
     for pid in "${started_pids[@]}"; do

@@ -17,22 +17,7 @@ if ! command -v ip >/dev/null; then
 fi
 
 lines=200
-ns_a=parlino-a-$$ ns_b=parlino-b-$$
-veth_a=plva$$ veth_b=plvb$$
-extra_cleanup='ip netns del "$ns_a" 2>/dev/null; ip netns del "$ns_b" 2>/dev/null; ip link del "$veth_a" 2>/dev/null'
-
-ip netns add "$ns_a"
-ip netns add "$ns_b"
-ip link add "$veth_a" type veth peer name "$veth_b"
-ip link set "$veth_a" netns "$ns_a"
-ip link set "$veth_b" netns "$ns_b"
-ip -n "$ns_a" addr add 198.18.0.1/24 dev "$veth_a"
-ip -n "$ns_b" addr add 198.18.0.2/24 dev "$veth_b"
-for ns in "$ns_a" "$ns_b"; do
-    ip -n "$ns" link set lo up
-done
-ip -n "$ns_a" link set "$veth_a" up
-ip -n "$ns_b" link set "$veth_b" up
+join_two_namespaces v
 
 port_a=$(ip netns exec "$ns_a" "$free_udp_ports" 1)
 port_b=$(ip netns exec "$ns_b" "$free_udp_ports" 1)
