@@ -5,6 +5,7 @@
 #include "host/core/charset.h"
 #include "host/console/chat_screen.h"
 #include "host/console/console_streams.h"
+#include "host/console/port_not_opened.h"
 #include "host/core/system.h"
 #include "host/core/visible_text.h"
 
@@ -201,13 +202,8 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     const auto opening = chat->link.open(options.port);
     chat->say("open port " + port + ": " + (opening.status.empty() ? "no status" : opening.status));
     if (!opening.opened) {
-        // The module's message gives an error number; what it means here,
-        // and what to do, is told after it.
-        if (opening.inUse)
-            err << "parlino: port " << port << " is in use by another program; choose another with --port\n";
-        else if (!opening.problem.empty())
-            err << "parlino: port " << port << " cannot be opened: " << opening.problem
-                << "; choose another with --port\n";
+        // After the module's message, which gives an error number.
+        tellPortNotOpened(err, options.port, opening);
         return ChatEnd::portNotOpened;
     }
     if (options.peer.port == options.port &&
