@@ -45,17 +45,8 @@ CheckEnd runCheck(PluginHost &host, const CheckOptions &options, std::ostream &o
     link.setPeer(options.peer.address, options.peer.port);
 
     LinkCheckSession session(link, {options.peer, options.port, myAddress, options.exchange, options.wait});
-    const auto &settings = session.settings();
     if (!session.finished())
-        out << "waiting up to "
-            << std::chrono::duration_cast<std::chrono::seconds>(
-                   std::max({settings.wait, settings.exchange, LinkCheck::shortestWait}))
-                   .count()
-            << " s for the check at "
-            << peer << " (there: parlino check --port " << options.peer.port << " --peer "
-            << endpointText(settings.self) << "); once it answers, probes cross for " << options.exchange.count()
-            << " s\n"
-            << std::flush;
+        out << session.waitingNote(checkCommandThere(session.settings())) << '\n' << std::flush;
 
     system::catchInterrupt();
     std::atomic<bool> receiving{true};

@@ -136,6 +136,8 @@ class LinkCheck {
 // The command that lets UDP to `port` through the firewall of `platform`
 // ("windows", "linux"; anything else gives both).
 std::string firewallCommand(const std::string &platform, std::uint16_t port);
+// The command that runs the check on the peer's machine, toward this one.
+std::string checkCommandThere(const LinkCheckSettings &settings);
 // A time as the check tells it: "2 s", "2.5 s".
 std::string secondsText(CheckClock::duration duration);
 

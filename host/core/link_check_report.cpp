@@ -25,6 +25,10 @@ std::string secondsText(CheckClock::duration duration) {
     return std::to_string(tenths / 10) + (tenths % 10 == 0 ? "" : "." + std::to_string(tenths % 10)) + " s";
 }
 
+std::string checkCommandThere(const LinkCheckSettings &settings) {
+    return "parlino check --port " + std::to_string(settings.peer.port) + " --peer " + endpointText(settings.self);
+}
+
 std::string firewallCommand(const std::string &platform, std::uint16_t port) {
     const auto number = std::to_string(port);
     const std::string windows = "netsh advfirewall firewall add rule name=\"Parlino chat\" dir=in action=allow "
@@ -50,7 +54,7 @@ LinkReport LinkCheck::report(CheckClock::time_point now) const {
     const auto peerText = endpointText(s.peer);
     // Where the other side sends: this machine's address toward it.
     const auto selfText = endpointText(s.self);
-    const auto checkThere = "parlino check --port " + peerPort + " --peer " + selfText;
+    const auto checkThere = checkCommandThere(s);
 
     std::vector<system::LocalIpv4> sharing, others;
     for (const auto &local : s.localAddresses) {
