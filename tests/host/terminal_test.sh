@@ -399,7 +399,7 @@ sleep 0.3
 kill -0 $! 2>/dev/null || fail "the chat's port is still taken: $(cat "$work/bind.err")"
 kill $!
 echo "terminal: typed line kept under arriving lines and a flood, Ctrl-U, UTF-8 and cp1252 both ways, hostile" \
-    "lines visible, Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143, a 65,507-byte" \
-    "paste in $((ticks * 10)) ms of CPU, Ctrl-Z and fg, Ctrl-\\ 131, xterm and tmux keys, resized, wide," \
+    "lines visible, /check's verdict, Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143," \
+    "a 65,507-byte paste in $((ticks * 10)) ms of CPU, Ctrl-Z and fg, Ctrl-\\ 131, xterm and tmux keys, resized, wide," \
     "combining, CP932, TERM=dumb, the last of 300 lines under 20 KB typed shown $lag ms after it was sent," \
     "ended $((hundredths * 10)) ms after its terminal went away"
