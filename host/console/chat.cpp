@@ -3,14 +3,18 @@
 #include "host/core/chat_link.h"
 
 #include "host/core/charset.h"
+#include "host/core/link_check_session.h"
 #include "host/console/chat_screen.h"
 #include "host/console/console_streams.h"
+#include "host/console/port_not_opened.h"
 #include "host/core/system.h"
 #include "host/core/visible_text.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,13 +23,27 @@ namespace parlino::host {
 namespace {
 
 constexpr std::uint32_t watchInterval = 50; // ms the keyboard thread waits for a key between looks
-// ms between the main thread's looks at the end conditions: short, so that
-// Ctrl-C ends the chat at once.
+// ms between the main thread's looks at the end conditions and at a link
+// check's next probe: short, so that Ctrl-C ends the chat at once.
 constexpr std::uint32_t endCheckInterval = 5;
+
+// The link check that /check runs: probes cross as long as with
+// `parlino check`, once the other side answers; the wait for that is short
+// enough for a chat to hear its verdict soon, long enough for the person
+// there to type /check or start `parlino check`.
+constexpr auto chatCheckExchange = std::chrono::seconds(5);
+constexpr auto chatCheckWait = std::chrono::seconds(15);
+// Probes of the other side's check that arrive while none runs here are
+// not shown; one line says so, and says it again after this long without
+// any.
+constexpr auto probesQuietFor = std::chrono::seconds(10);
+
 // What the three threads share. Held by shared_ptr: the keyboard thread may
 // still be blocked reading when the chat ends, and is left to the process end.
 struct ChatSession {
     ChatLink link;
+    const ChatOptions options;
+    std::string myAddress; // what my-IP gave
     std::ostream &out;
     std::ostream &err;
     // On a terminal: the conversation, with the typed line kept below it.
@@ -41,10 +59,19 @@ struct ChatSession {
     std::atomic<bool> receiveFailed{false};
     std::atomic<bool> keyboardDone{false};
     std::atomic<bool> stopEditing{false};
-    bool charsetHintGiven = false; // receiver thread only
+    std::atomic<bool> checkAsked{false};
+    // The link check that runs, if any: made, ticked and ended by the main
+    // thread, shown each received line by the receiver.
+    system::Mutex checkLock;
+    std::shared_ptr<LinkCheckSession> check; // under checkLock
+    // Receiver thread only:
+    bool charsetHintGiven = false;
+    std::optional<CheckClock::time_point> lastProbeAt;
 
-    ChatSession(PluginHost &h, std::ostream &o, std::ostream &e, Charset &c, const std::string &charsetName)
-        : link(h, c, charsetName), out(o), err(e) {}
+    ChatSession(PluginHost &host, const ChatOptions &chatOptions, std::ostream &output, std::ostream &errors,
+                Charset &charset)
+        : link(host, charset, chatOptions.charset != nullptr ? chatOptions.charsetName : "UTF-8"),
+          options(chatOptions), out(output), err(errors) {}
 
     void say(const std::string &line) {
         system::ScopedLock lock(outputLock);
@@ -91,7 +118,7 @@ struct ChatSession {
         try {
             while (receiving.load()) {
                 const auto line = link.receive();
-                if (!line.arrived)
+                if (!line.arrived || isProbe(line))
                     continue;
                 say("[" + system::timeOfDayText() + "] < " + line.shown);
                 if (line.undecodable && !charsetHintGiven) {
@@ -111,6 +138,63 @@ struct ChatSession {
     // A typed line: false when it ends the chat (/quit), or when Ctrl-C
     // came first: the line it abandoned is never sent.
     bool typed(std::string line);
+
+    std::shared_ptr<LinkCheckSession> runningCheck() {
+        system::ScopedLock lock(checkLock);
+        return check;
+    }
+
+    // True for a probe of a link check, which is not shown: the running
+    // check takes it, or, when none runs, one line tells that the other
+    // side checks the link.
+    bool isProbe(const ReceivedLine &line) {
+        const auto now = CheckClock::now();
+        bool taken = false;
+        if (const auto session = runningCheck())
+            taken = session->take(line, now);
+        if (!taken) {
+            const auto probe = parseProbe(line.shown);
+            if (!probe)
+                return false;
+            if (!lastProbeAt || now - *lastProbeAt >= probesQuietFor)
+                say("check: a link check at " + endpointText(probe->from) +
+                    " sends its probes here (not shown): type /check to answer it");
+        }
+        lastProbeAt = now;
+        return true;
+    }
+
+    // /check, from the main thread.
+    void startCheck() {
+        if (runningCheck()) {
+            say("check: a link check runs already; its verdict follows");
+            return;
+        }
+        auto session = std::make_shared<LinkCheckSession>(
+            link, LinkCheckSession::Options{options.peer, options.port, myAddress, chatCheckExchange, chatCheckWait});
+        if (!session->finished())
+            say("check: " + session->waitingNote("/check in its chat, or " + checkCommandThere(session->settings())));
+        system::ScopedLock lock(checkLock);
+        check = std::move(session);
+    }
+
+    // The running check's probe when due, what it has to say, and at its
+    // end what it saw and, last, its verdict. Main thread.
+    void tickCheck() {
+        const auto session = runningCheck();
+        if (!session)
+            return;
+        for (const auto &note : session->tick())
+            say("check: " + note);
+        if (!session->finished())
+            return;
+        const auto report = session->report();
+        for (const auto &line : report.seen)
+            say("check: " + line);
+        say("check: " + report.verdictText);
+        system::ScopedLock lock(checkLock);
+        check.reset();
+    }
 
     void readKeyboard(std::istream &in) {
         std::string line;
@@ -162,6 +246,13 @@ constexpr SlashCommand slashCommands[] = {
          chat.quitTyped.store(true);
          return false;
      }},
+    // The main thread runs it, beside the chat: lines typed meanwhile are
+    // sent as ever.
+    {"/check",
+     [](ChatSession &chat) {
+         chat.checkAsked.store(true);
+         return true;
+     }},
 };
 
 bool ChatSession::typed(std::string line) {
@@ -184,8 +275,8 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     std::unique_ptr<Charset> utf8;
     if (options.charset == nullptr)
         utf8 = openCharset("UTF-8", error);
-    auto chat = std::make_shared<ChatSession>(host, out, err, options.charset != nullptr ? *options.charset : *utf8,
-                                              options.charset != nullptr ? options.charsetName : "UTF-8");
+    auto chat = std::make_shared<ChatSession>(host, options, out, err,
+                                              options.charset != nullptr ? *options.charset : *utf8);
     if (!chat->link.findActions(error)) {
         err << "parlino: " << error << '\n';
         return ChatEnd::actionMissing;
@@ -196,18 +287,14 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
     chat->say(host.texts().title + " chat on port " + port + " with " + options.peer.address + ":" +
               std::to_string(options.peer.port) +
               (options.peer.name.empty() ? "" : " (" + options.peer.name + ")"));
-    const auto myAddress = chat->link.myAddress();
+    chat->myAddress = chat->link.myAddress();
+    const auto &myAddress = chat->myAddress;
     chat->say("my address: " + myAddress);
     const auto opening = chat->link.open(options.port);
     chat->say("open port " + port + ": " + (opening.status.empty() ? "no status" : opening.status));
     if (!opening.opened) {
-        // The module's message gives an error number; what it means here,
-        // and what to do, is told after it.
-        if (opening.inUse)
-            err << "parlino: port " << port << " is in use by another program; choose another with --port\n";
-        else if (!opening.problem.empty())
-            err << "parlino: port " << port << " cannot be opened: " << opening.problem
-                << "; choose another with --port\n";
+        // After the module's message, which gives an error number.
+        tellPortNotOpened(err, options.port, opening);
         return ChatEnd::portNotOpened;
     }
     if (options.peer.port == options.port &&
@@ -215,7 +302,7 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
          options.peer.address == myAddress))
         chat->warn("parlino: --peer " + options.peer.address + ":" + std::to_string(options.peer.port) +
                    " is this chat's own port: every line goes to yourself; give the other side's port");
-    chat->say("Type a line and press Enter to send it; /quit or the end of input leaves.");
+    chat->say("Type a line and press Enter to send it; /check checks the link; /quit or the end of input leaves.");
 
     system::catchInterrupt();
     // Only here: the screen is drawn at once.
@@ -256,6 +343,9 @@ ChatEnd runChat(PluginHost &host, const ChatOptions &options, std::istream &in, 
             end = ChatEnd::failed;
             break;
         }
+        if (chat->checkAsked.exchange(false))
+            chat->startCheck();
+        chat->tickCheck();
         system::sleepMilliseconds(endCheckInterval);
     }
 

@@ -1,7 +1,8 @@
 // `parlino chat`: two people typing to each other through the module's
 // actions. One thread receives (each receive waits up to about a second),
-// another reads the keyboard and sends at once, and the main thread waits
-// for /quit, the end of input or Ctrl-C and then closes the port.
+// another reads the keyboard and sends at once, and the main thread runs
+// the link check that /check asks for, and waits for /quit, the end of
+// input or Ctrl-C and then closes the port.
 #pragma once
 
 #include "host/core/chat_names.h"

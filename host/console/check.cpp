@@ -1,5 +1,6 @@
 #include "host/console/check.h"
 
+#include "host/console/port_not_opened.h"
 #include "host/core/charset.h"
 #include "host/core/chat_link.h"
 #include "host/core/link_check_session.h"
@@ -38,27 +39,14 @@ CheckEnd runCheck(PluginHost &host, const CheckOptions &options, std::ostream &o
     out << "open port " << port << ": " << (opening.status.empty() ? "no status" : opening.status) << '\n'
         << std::flush;
     if (!opening.opened) {
-        if (opening.inUse)
-            err << "parlino: port " << port << " is in use by another program; choose another with --port\n";
-        else if (!opening.problem.empty())
-            err << "parlino: port " << port << " cannot be opened: " << opening.problem
-                << "; choose another with --port\n";
+        tellPortNotOpened(err, options.port, opening);
         return CheckEnd::portNotOpened;
     }
     link.setPeer(options.peer.address, options.peer.port);
 
     LinkCheckSession session(link, {options.peer, options.port, myAddress, options.exchange, options.wait});
-    const auto &settings = session.settings();
     if (!session.finished())
-        out << "waiting up to "
-            << std::chrono::duration_cast<std::chrono::seconds>(
-                   std::max({settings.wait, settings.exchange, LinkCheck::shortestWait}))
-                   .count()
-            << " s for the check at "
-            << peer << " (there: parlino check --port " << options.peer.port << " --peer "
-            << endpointText(settings.self) << "); once it answers, probes cross for " << options.exchange.count()
-            << " s\n"
-            << std::flush;
+        out << session.waitingNote(checkCommandThere(session.settings())) << '\n' << std::flush;
 
     system::catchInterrupt();
     std::atomic<bool> receiving{true};

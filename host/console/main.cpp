@@ -41,8 +41,10 @@ const std::string exitCodeHelp =
 
 const std::string chatHelp =
     std::string(chatScreenKeys) +
-    " Enter sends the line; an empty line sends the time of day. /quit leaves; Ctrl-C leaves at once and sends "
-    "nothing of the line being typed.\n"
+    " Enter sends the line; an empty line sends the time of day. /check checks the link to the other side as "
+    "parlino check does, while the chat goes on: its lines start with \"check:\", its verdict last (the other side "
+    "types /check too, or runs parlino check). /quit leaves; Ctrl-C leaves at once and sends nothing of the line "
+    "being typed.\n"
     "A line is sent up to its first \"|\", the module's field separator, and at most 65,507 bytes of it "
     "(one datagram): a longer line is not sent. On a pipe, each line read is sent.\n\n";
 

@@ -6,9 +6,13 @@
 //
 // Everything here is pure: times come in as arguments and nothing is sent.
 // LinkCheckSession (link_check_session.h) drives it through a ChatLink; a
-// front end shows its notes, its report and its verdict.
+// front end shows its notes, its report and its verdict. The probes are
+// counted in link_check.cpp; what the check saw and its verdict are put in
+// words in link_check_report.cpp.
 #pragma once
 
+#include "host/core/ipv4_endpoint.h"
+#include "host/core/probe_line.h"
 #include "host/core/system.h"
 
 #include <chrono>
@@ -22,46 +26,6 @@
 namespace parlino::host {
 
 using CheckClock = std::chrono::steady_clock;
-
-// An IPv4 address (first octet in the top byte) and a port.
-struct Ipv4Endpoint {
-    std::uint32_t address = 0;
-    std::uint16_t port = 0;
-    bool operator==(const Ipv4Endpoint &) const = default;
-};
-
-// Four decimal octets, as isDottedIpv4 accepts them.
-std::optional<std::uint32_t> readDottedIpv4(std::string_view text);
-std::string dottedIpv4(std::uint32_t address);
-std::string endpointText(const Ipv4Endpoint &endpoint);
-// 10/8, 172.16/12, 192.168/16 and the carriers' 100.64/10: addresses that
-// only a router that translates addresses takes onto the internet.
-bool isPrivateIpv4(std::uint32_t address);
-bool isLoopbackIpv4(std::uint32_t address);
-// ADDRESS/BITS, such as 192.168.1.20/24.
-std::string localAddressText(const system::LocalIpv4 &local);
-bool sharesNetwork(const system::LocalIpv4 &local, std::uint32_t address);
-
-// One probe line. Its text, which a publication on the other side shows as
-// it is:
-//   parlino check probe 7 from 198.18.0.1:40001 (linux) to 198.18.0.2:40002, heard 6 of 6, newest 12 held 120.403 ms
-// and, before any of the other side's probes was heard:
-//   parlino check probe 1 from 198.18.0.1:40001 (linux) to 198.18.0.2:40002, heard 0
-struct Probe {
-    std::uint32_t number = 0;       // 1 for a check's first probe
-    Ipv4Endpoint from;              // the address the sender's system sends from toward the peer, and its port
-    std::string platform;           // the sender's system, "linux" or "windows": whose firewall it has
-    Ipv4Endpoint to;                // where the sender sends: its --peer
-    std::uint32_t heard = 0;        // how many of the other side's probes it has heard
-    std::uint32_t heardOf = 0;      // of how many sent from the first to the newest of them it heard
-    std::uint32_t newest = 0;       // the number of the newest of them, 0 before one
-    std::uint64_t heldMicroseconds = 0; // from hearing `newest` to sending this probe
-    bool operator==(const Probe &) const = default;
-};
-
-std::string probeText(const Probe &probe);
-// The probe a line holds, or nothing when the line is anything else.
-std::optional<Probe> parseProbe(std::string_view line);
 
 // What a check concludes, in the order it looks for them.
 enum class LinkVerdict {
@@ -172,5 +136,9 @@ class LinkCheck {
 // The command that lets UDP to `port` through the firewall of `platform`
 // ("windows", "linux"; anything else gives both).
 std::string firewallCommand(const std::string &platform, std::uint16_t port);
+// The command that runs the check on the peer's machine, toward this one.
+std::string checkCommandThere(const LinkCheckSettings &settings);
+// A time as the check tells it: "2 s", "2.5 s".
+std::string secondsText(CheckClock::duration duration);
 
 } // namespace parlino::host

@@ -29,6 +29,12 @@ LinkCheckSettings LinkCheckSession::settingsFor(const Options &options) {
     return settings;
 }
 
+std::string LinkCheckSession::waitingNote(const std::string &whatRunsThere) const {
+    return "waiting up to " + secondsText(std::max({settings_.wait, settings_.exchange, LinkCheck::shortestWait})) +
+           " for the check at " + endpointText(settings_.peer) + " (there: " + whatRunsThere +
+           "); once it answers, probes cross for " + secondsText(settings_.exchange);
+}
+
 std::vector<std::string> LinkCheckSession::tick(CheckClock::time_point now) {
     std::string probe;
     std::vector<std::string> notes;

@@ -44,6 +44,10 @@ class LinkCheckSession {
     CheckClock::time_point nextTickAt();
     // Fixed once the session is made.
     const LinkCheckSettings &settings() const { return settings_; }
+    // What a front end says as the check starts, unless it has finished
+    // already: how long it waits for the peer's check, with `whatRunsThere`
+    // (such as checkCommandThere), and how long probes then cross.
+    std::string waitingNote(const std::string &whatRunsThere) const;
     LinkReport report(CheckClock::time_point now = CheckClock::now());
 
   private:

@@ -3,13 +3,14 @@
 # line being typed, never over it, typed non-ASCII text goes out as UTF-8
 # (or in the --charset chosen), received text is shown decoded and visibly,
 # Ctrl-U clears the typed line, a long typed line stays whole while many
-# lines arrive, and Ctrl-C ends with 130 at once, sending nothing of the
-# line it abandons, the terminal given back. Under wine the same, through
-# the Windows console. On Linux also: the locale hint, a tab, SIGTERM, a
-# long paste, Ctrl-Z and fg with the editing keys and history after it,
-# Ctrl-\, the keys of xterm and tmux, resizing while typing, wide,
-# combining and tab text, a line a code page would cut, TERM=dumb, a long
-# typed line under a flood, and the terminal going away.
+# lines arrive, /check's verdict is drawn and no probe, and Ctrl-C ends
+# with 130 at once, sending nothing of the line it abandons, the terminal
+# given back. Under wine the same, through the Windows console. On Linux
+# also: the locale hint, a tab, SIGTERM, a long paste, Ctrl-Z and fg with
+# the editing keys and history after it, Ctrl-\, the keys of xterm and
+# tmux, resizing while typing, wide, combining and tab text, a line a code
+# page would cut, TERM=dumb, a long typed line under a flood, and the
+# terminal going away.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER [WINE_RUN]
 source "$(dirname "$0")/lib.sh"
 wine_run=${4:-}
@@ -187,12 +188,26 @@ expect_screen '[[ $(rows_starting "> a long line") -eq 1 ]] && screen | grep -v 
     grep -q "< flood 58" && screen | grep -q "< flood 59"' "the flood broke the long typed line or lost lines above it"
 keys Enter
 wait_sent "$long"
+# /check against a check on the other port: the verdict on the screen, no
+# probe drawn as a line.
+kill "$listener"
+wait_exit "$listener"
+listener=
+"${runner[@]}" "$parlino" check --port "${ports[1]}" --peer "127.0.0.1:${ports[0]}" --seconds 1 \
+    >"$work/check.out" 2>"$work/check.err" &
+started_pids+=($!)
+check_pid=$!
+keys -l '/check'
+keys Enter
+wait_on_screen "check: Lines cross both ways"
+expect_screen '! screen | grep -q "parlino check probe [0-9]* from"' "a probe was drawn as a line of the conversation"
+wait_exit "$check_pid" "$limit"
 keys -l '/quit'
 keys Enter
 wait_on_screen "EXIT=0"
 if [[ -n $wine_run ]]; then
     echo "terminal: typed line kept under arriving lines and a flood, UTF-8 and cp1252 both ways, hostile" \
-        "lines visible, Ctrl-C in $((took / 1000)) ms"
+        "lines visible, /check's verdict, Ctrl-C in $((took / 1000)) ms"
     exit 0
 fi
 
@@ -384,7 +399,7 @@ sleep 0.3
 kill -0 $! 2>/dev/null || fail "the chat's port is still taken: $(cat "$work/bind.err")"
 kill $!
 echo "terminal: typed line kept under arriving lines and a flood, Ctrl-U, UTF-8 and cp1252 both ways, hostile" \
-    "lines visible, Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143, a 65,507-byte" \
-    "paste in $((ticks * 10)) ms of CPU, Ctrl-Z and fg, Ctrl-\\ 131, xterm and tmux keys, resized, wide," \
+    "lines visible, /check's verdict, Ctrl-C in $((took / 1000)) ms sending nothing, C locale, tab, SIGTERM 143," \
+    "a 65,507-byte paste in $((ticks * 10)) ms of CPU, Ctrl-Z and fg, Ctrl-\\ 131, xterm and tmux keys, resized, wide," \
     "combining, CP932, TERM=dumb, the last of 300 lines under 20 KB typed shown $lag ms after it was sent," \
     "ended $((hundredths * 10)) ms after its terminal went away"
