@@ -1,7 +1,7 @@
 #include "host/core/local_addresses.h"
 
 #include "host/core/chat_names.h"
-#include "host/core/link_check.h"
+#include "host/core/ipv4_endpoint.h"
 
 #include <algorithm>
 

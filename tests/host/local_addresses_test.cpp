@@ -1,6 +1,6 @@
 // Which of this PC's addresses a chat window lists, and which it marks as
 // the one on the peer's network: the address the other side should send to.
-#include "host/core/link_check.h"
+#include "host/core/ipv4_endpoint.h"
 #include "host/core/local_addresses.h"
 
 #include <gtest/gtest.h>
