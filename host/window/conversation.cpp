@@ -7,7 +7,8 @@
 namespace parlino::host {
 
 std::wstring conversationEntry(const std::string &timeOfDay, Speaker speaker, const std::string &visibleUtf8) {
-    const std::string line = timeOfDay + (speaker == Speaker::me ? "  me: " : "  peer: ") + visibleUtf8;
+    const char *const who = speaker == Speaker::me ? "  me: " : speaker == Speaker::peer ? "  peer: " : "  check: ";
+    const std::string line = timeOfDay + who + visibleUtf8;
     return system::wideFromUtf8(line.data(), static_cast<int>(line.size()));
 }
 

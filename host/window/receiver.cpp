@@ -47,6 +47,23 @@ ReceivedLines Receiver::take(std::size_t most) {
     return taken;
 }
 
+void Receiver::divertProbesTo(std::shared_ptr<LinkCheckSession> check, CheckClock::time_point until) {
+    system::ScopedLock lock(checkLock_);
+    check_ = std::move(check);
+    checkUntil_ = until;
+}
+
+bool Receiver::takenByCheck(const ReceivedLine &line) {
+    system::ScopedLock lock(checkLock_);
+    if (!check_)
+        return false;
+    if (CheckClock::now() >= checkUntil_) {
+        check_.reset();
+        return false;
+    }
+    return line.arrived && check_->take(line);
+}
+
 void Receiver::receiveUntilStopped() {
     try {
         receiveLines();
@@ -60,7 +77,7 @@ void Receiver::receiveLines() {
     while (receiving_.load()) {
         const auto line = link_.receive(ControlNotation::codePoint);
         // The wake-up of stop() is an empty datagram: it shows as nothing.
-        if (!line.arrived)
+        if (takenByCheck(line) || !line.arrived)
             continue;
         auto entry = conversationEntry(system::timeOfDayText(), Speaker::peer, line.shown);
         system::ScopedLock lock(inboxLock_);
