@@ -143,7 +143,7 @@ flood() {
 # ---- A window and socat: lines in, a typed line out, a flood ----
 socat -u "UDP-RECV:$peer,bind=127.0.0.1" "OPEN:$work/peer.bytes,creat,append" &
 pids+=($!)
-start_window first --port "$a" --peer "127.0.0.1:$peer" --check-seconds 1 --check-wait "$check_wait"
+start_window first --port "$a" --peer "127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
 first=$window_pid
 for _ in $(seq 600); do
     port_is_free "$a" || break
@@ -182,8 +182,8 @@ cmp -s "$work/peer.bytes" <(printf 'h\303\251llo \343\203\235 w\303\266rldcut') 
 peer_check_pid=$!
 pids+=("$peer_check_pid")
 drive window "$a" 60 -- key alt-p "$peer_port_field" -- type "$checker" -- key alt-p "$peer_port_field" \
-    -- key tab "$check_button" -- key alt-c "$line_field" -- enabled "$check_button" no -- paste 1 'while checking' \
-    -- answers 1 "$answer_bound" -- wait-text 'check: Lines cross both ways' 60 -- enabled "$check_button" yes \
+    -- key tab "$check_button" -- key alt-c "$line_field" -- enabled "$check_button" no -- answers 1 "$answer_bound" \
+    -- paste 1 'while checking' -- wait-text 'check: Lines cross both ways' 60 -- enabled "$check_button" yes \
     -- status-has 'Lines cross both ways' 1 -- wait-text 'me: while checking' 1 \
     -- key alt-p "$peer_port_field" -- type "$nobody" -- key alt-c "$line_field" -- answers 4 "$answer_bound" \
     -- wait-text "check: No program holds port $nobody at 127.0.0.1" $((check_wait + 20)) \
