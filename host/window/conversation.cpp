@@ -86,8 +86,11 @@ void Conversation::append(const std::deque<std::wstring> &entries) {
     }
 
     if (following) {
-        const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(edit_));
-        ::SendMessageW(edit_, EM_SETSEL, end, static_cast<LPARAM>(end));
+        // The caret to the start of the last line: the view follows it down,
+        // and back to the left edge, where a long line would take it to its end.
+        const auto lastLine = ::SendMessageW(edit_, EM_GETLINECOUNT, 0, 0) - 1;
+        const auto start = static_cast<WPARAM>(::SendMessageW(edit_, EM_LINEINDEX, lastLine, 0));
+        ::SendMessageW(edit_, EM_SETSEL, start, static_cast<LPARAM>(start));
         ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
     } else {
         const auto moved = [&](DWORD at) {
