@@ -124,6 +124,7 @@ class ChatWindow {
     bool busy_ = false;                         // a module action runs on this thread
     bool closeAsked_ = false;                   // WM_CLOSE came while busy
     bool charsetHintGiven_ = false;
+    bool probeHintGiven_ = false; // since the last check here
     HWND focusBeforeDeactivation_ = nullptr;
 };
 

@@ -35,8 +35,10 @@ ReceivedLines Receiver::take(std::size_t most) {
     ReceivedLines taken;
     taken.dropped = inbox_.dropped;
     taken.undecodable = inbox_.undecodable;
+    taken.probe = inbox_.probe;
     inbox_.dropped = 0;
     inbox_.undecodable = false;
+    inbox_.probe = false;
     while (!inbox_.entries.empty() && taken.entries.size() < most) {
         inboxCharacters_ -= inbox_.entries.front().size();
         taken.entries.push_back(std::move(inbox_.entries.front()));
@@ -84,6 +86,7 @@ void Receiver::receiveLines() {
         inboxCharacters_ += entry.size();
         inbox_.entries.push_back(std::move(entry));
         inbox_.undecodable = inbox_.undecodable || line.undecodable;
+        inbox_.probe = inbox_.probe || parseProbe(line.shown).has_value();
         // Lines the window is too slow to take would be trimmed from the
         // conversation at once: they are dropped here already.
         while (inbox_.entries.size() > 1 &&

@@ -23,6 +23,7 @@ struct ReceivedLines {
     std::deque<std::wstring> entries; // conversation lines, oldest first
     std::size_t dropped = 0;          // lines that came before them but were dropped, the window being behind
     bool undecodable = false;         // some line held bytes not valid in the character set
+    bool probe = false;               // some line was a probe of a link check there, none running here
     bool more = false;                // more lines wait in the inbox
 };
 

@@ -54,6 +54,9 @@ void ChatWindow::startCheck() {
     }
     receiver_->divertProbesTo(check_);
     showCheckRunning(true);
+    probeHintGiven_ = false;
+    // What came before the check shows before its lines.
+    takeReceivedLines();
 
     const auto &settings = check_->settings();
     const auto self = endpointText(settings.self);
