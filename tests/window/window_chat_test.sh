@@ -20,7 +20,9 @@
 #     within a second;
 #   - with its port taken, the module's own message box is on the screen
 #     and its text in the status line;
-#   - two windows chat with each other; one closed just after a line came
+#   - two windows chat with each other, and Check link in both judges that
+#     lines cross both ways, the second pressed as the first one's probes
+#     ask in its status line; one closed just after a line came
 #     ends at once, not after the receive's wait; the next start, from the
 #     ZIP's layout with no arguments, finds the module in ..\lib and
 #     remembers the chat.
@@ -222,16 +224,20 @@ ended "$taken_pid" || fail "the window whose port was taken still runs"
 kill "$holder"
 
 # ---- Two windows chat; the next start remembers the last chat ----
-start_window b --port "$b" --peer "127.0.0.1:$c"
+start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait"
 b_pid=$window_pid
-start_window c --port "$c" --peer "127.0.0.1:$b"
+start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait"
 c_pid=$window_pid
-# Both ports open before the first line goes. The first window is closed
-# just after a line came, when the receive has begun its wait of about a
-# second again: the window ends that wait, it does not sit it out.
+# Both ports open before the first line goes. Each checks the link with
+# the other, the second told to by the first one's probes. The first window
+# is closed just after a line came, when the receive has begun its wait of
+# about a second again: the window ends that wait, it does not sit it out.
 drive window "$c" 60 -- window "$b" 60 -- type 'hello from b' -- window "$c" 5 -- wait-text 'peer: hello from b' 20 \
     -- type 'and hello from c' -- window "$b" 5 -- wait-text 'peer: and hello from c' 20 \
-    -- window "$c" 5 -- type 'bye' -- window "$b" 5 -- wait-text 'peer: bye' 20 -- close "$close_bound" \
+    -- window "$c" 5 -- key alt-c "$line_field" -- window "$b" 5 -- status-has 'checking the link: press Check link' 5 \
+    -- key alt-c "$line_field" -- wait-text 'check: Lines cross both ways' 20 \
+    -- window "$c" 5 -- wait-text 'check: Lines cross both ways' 20 \
+    -- type 'bye' -- window "$b" 5 -- wait-text 'peer: bye' 20 -- close "$close_bound" \
     -- window "$c" 5 -- close "$close_bound"
 ended "$b_pid" && ended "$c_pid" || fail "a chat window still runs"
 # As unpacked from the ZIP and double-clicked: bin\ParlinoChat.exe with no
