@@ -5,14 +5,40 @@
 #include <shellapi.h>
 #include <windows.h>
 
+#include <optional>
+
 namespace parlino::host {
 
 const char *const windowArgumentsHelp =
-    "ParlinoChat.exe [--port N] [--peer ADDRESS:PORT] [--charset NAME] [--module PATH]\n\n"
+    "ParlinoChat.exe [--port N] [--peer ADDRESS:PORT] [--charset NAME] [--module PATH] [--check-seconds N] "
+    "[--check-wait N]\n\n"
     "--port N: the local port, 1 to 65535; the port opens at once.\n"
     "--peer ADDRESS:PORT: where lines go, such as 192.168.1.21:40001.\n"
     "--charset NAME: the other side's character set, such as cp1252 (default UTF-8).\n"
-    "--module PATH: the chat module (default: Parlino.dll beside ParlinoChat.exe, or in ..\\lib).";
+    "--module PATH: the chat module (default: Parlino.dll beside ParlinoChat.exe, or in ..\\lib).\n"
+    "--check-seconds N: how long Check link lets probes cross once the check there answers, 1 to 600 "
+    "(default 5).\n"
+    "--check-wait N: how long Check link waits for the check there to answer, 0 to 600 (default 60; at "
+    "least 5).";
+
+namespace {
+
+// A whole number of seconds from `least` to 600, in decimal.
+std::optional<std::chrono::seconds> parseSeconds(const std::string &text, int least) {
+    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0'))
+        return std::nullopt;
+    int seconds = 0;
+    for (const char digit : text) {
+        if (digit < '0' || digit > '9')
+            return std::nullopt;
+        seconds = seconds * 10 + (digit - '0');
+    }
+    if (seconds < least || seconds > 600)
+        return std::nullopt;
+    return std::chrono::seconds(seconds);
+}
+
+} // namespace
 
 std::vector<std::wstring> commandLineWords() {
     std::vector<std::wstring> words;
@@ -56,6 +82,15 @@ bool parseWindowArguments(const std::vector<std::wstring> &words, WindowArgument
             arguments.charsetName = text;
         } else if (name == L"--module") {
             arguments.modulePath = value;
+        } else if (name == L"--check-seconds" || name == L"--check-wait") {
+            const bool exchange = name == L"--check-seconds";
+            const auto seconds = parseSeconds(text, exchange ? 1 : 0);
+            if (!seconds) {
+                error = (exchange ? "--check-seconds " : "--check-wait ") + text +
+                        ": give a whole number of seconds from " + (exchange ? "1" : "0") + " to 600";
+                return false;
+            }
+            (exchange ? arguments.checkSeconds : arguments.checkWait) = *seconds;
         } else {
             error = "unknown option " + system::utf8FromWide(name.c_str(), static_cast<int>(name.size()));
             return false;

@@ -1,10 +1,12 @@
 // ParlinoChat's command line, as a shortcut gives it:
 //   ParlinoChat.exe [--port N] [--peer ADDRESS:PORT] [--charset NAME] [--module PATH]
+//                   [--check-seconds N] [--check-wait N]
 // With --port the port opens as soon as the window shows.
 #pragma once
 
 #include "host/core/chat_names.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +19,10 @@ struct WindowArguments {
     std::optional<PeerAddress> peer;
     std::string charsetName = "UTF-8";
     std::wstring modulePath; // empty: looked for beside the program, then in ..\lib
+    // Check link: how long probes cross once the check there answers, and
+    // how long to wait for it to answer (as parlino check's --seconds and --wait).
+    std::chrono::seconds checkSeconds{5};
+    std::chrono::seconds checkWait{60};
 };
 
 // The words after the program's name, as Windows splits its command line

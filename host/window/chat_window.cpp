@@ -129,6 +129,9 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case control::send:
             sendLine();
             break;
+        case control::checkLink:
+            startCheck();
+            break;
         case control::peerAddress:
         case control::peerPort:
             if (HIWORD(wParam) == EN_CHANGE)
@@ -144,6 +147,8 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ::KillTimer(window_, takeLinesTimer);
             drainPending_ = false;
             takeReceivedLines();
+        } else if (wParam == checkTimer) {
+            continueCheck();
         }
         return 0;
     case lookUpAddresses:
@@ -169,14 +174,15 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // An action that may show the module's box: while it runs, the window
-// takes no commands and closes only afterwards.
-std::wstring ChatWindow::runModuleAction(const std::function<void()> &action) {
+// takes no commands and closes only afterwards. One that runs `often` (the
+// link check's probes) disables the window only once a box shows.
+std::wstring ChatWindow::runModuleAction(const std::function<void()> &action, bool often) {
     struct Busy {
         bool &flag;
         explicit Busy(bool &f) : flag(f) { flag = true; }
         ~Busy() { flag = false; }
     } busy(busy_);
-    return runWhileBoxesShow(window_, action);
+    return often ? runWhileBoxesMayShow(window_, action) : runWhileBoxesShow(window_, action);
 }
 
 // ---- The port ----
@@ -188,6 +194,7 @@ void ChatWindow::openPort() {
         moveKeyboardTo(control::port);
         return;
     }
+    abandonCheck();
     receiver_->stop();
     openPort_.reset();
     PortOpening opening;
@@ -238,6 +245,7 @@ void ChatWindow::openPort() {
 }
 
 void ChatWindow::closePort() {
+    abandonCheck();
     receiver_->stop();
     link_.close();
     setStatus(openPort_ ? L"Port " + std::to_wstring(*openPort_) + L" is closed." : std::wstring(L"No port is open."));
@@ -260,6 +268,7 @@ void ChatWindow::closeWindow() {
 }
 
 void ChatWindow::endChat() {
+    abandonCheck();
     receiver_->stop();
     link_.close();
     openPort_.reset();

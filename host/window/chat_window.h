@@ -9,6 +9,7 @@
 
 #include "host/core/chat_link.h"
 #include "host/core/chat_names.h"
+#include "host/core/link_check_session.h"
 #include "host/core/system.h"
 #include "host/window/arguments.h"
 #include "host/window/conversation.h"
@@ -30,6 +31,10 @@ class Charset;
 
 class ChatWindow {
   public:
+    // The button's texts: ready, and while the check runs.
+    static constexpr wchar_t checkLinkText[] = L"&Check link";
+    static constexpr wchar_t checkingText[] = L"Checking\u2026";
+
     // `shownCharset` decodes sent lines for the conversation (the link's own
     // decoder belongs to the receiving thread).
     ChatWindow(ChatLink &link, Charset &shownCharset, const WindowArguments &arguments,
@@ -47,14 +52,17 @@ class ChatWindow {
     bool enterPressed(HWND where);
 
   private:
-    // The window's own messages and timer.
+    // The window's own messages and timers.
     static constexpr UINT linesArrived = WM_APP + 1;    // the receiver's inbox has lines
     static constexpr UINT openAtStart = WM_APP + 2;     // --port was given
     static constexpr UINT lookUpAddresses = WM_APP + 3; // the window shows: now this PC's addresses
     static constexpr UINT_PTR takeLinesTimer = 1;
+    static constexpr UINT_PTR checkTimer = 2;
     // Lines are taken at most this often (ms): a flood then costs the window
     // a few appends a second, and it paints and answers between them.
     static constexpr UINT takeLinesInterval = 40;
+    // The link check's probes are due every 250 ms: it is asked this often (ms).
+    static constexpr UINT checkInterval = 25;
 
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,12 +72,21 @@ class ChatWindow {
     void layout();
     SIZE smallestSize() const;
 
-    std::wstring runModuleAction(const std::function<void()> &action);
+    std::wstring runModuleAction(const std::function<void()> &action, bool often = false);
     void openPort();
     void closePort();
     void sendLine();
     void takeReceivedLines();
     void takeLinesLater(UINT milliseconds);
+    // window_check.cpp: Check link.
+    void startCheck();
+    void continueCheck();
+    void finishCheck();
+    // Ends a check that runs (the port closes, the window closes): nothing
+    // is judged.
+    void abandonCheck();
+    void showCheckRunning(bool running);
+    void addCheckLines(const std::vector<std::string> &lines);
     void closeWindow();
     // The receive ended, the port closed and the chat remembered.
     void endChat();
@@ -96,6 +113,9 @@ class ChatWindow {
     HFONT font_ = nullptr;
     std::unique_ptr<Conversation> conversation_;
     std::unique_ptr<Receiver> receiver_;
+    // The link check that runs; shared with the receiver, whose thread hands
+    // it the probes.
+    std::shared_ptr<LinkCheckSession> check_;
     std::optional<std::uint16_t> openPort_;
     std::string moduleAddress_;                 // my-IP's answer
     std::vector<system::LocalIpv4> networks_; // the system's addresses
@@ -104,6 +124,7 @@ class ChatWindow {
     bool busy_ = false;                         // a module action runs on this thread
     bool closeAsked_ = false;                   // WM_CLOSE came while busy
     bool charsetHintGiven_ = false;
+    bool probeHintGiven_ = false; // since the last check here
     HWND focusBeforeDeactivation_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 // The chat window's controls, by the identifiers a program finds them with
 // (GetDlgItem): the window's tests read and type into them as a screen
-// reader or a person would. Their order is the Tab order.
+// reader or a person would. Their order is the Tab order, but for Check
+// link, which comes after the peer's port.
 #pragma once
 
 namespace parlino::host::window_control {
@@ -21,6 +22,7 @@ inline constexpr int lineLabel = 112;
 inline constexpr int line = 113; // the line being typed
 inline constexpr int send = 114;
 inline constexpr int status = 115; // what happened last, and the module's messages
+inline constexpr int checkLink = 116; // disabled while the check runs
 
 // The window's class name, for FindWindow.
 inline constexpr wchar_t windowClass[] = L"ParlinoChatWindow";

@@ -7,7 +7,8 @@
 namespace parlino::host {
 
 std::wstring conversationEntry(const std::string &timeOfDay, Speaker speaker, const std::string &visibleUtf8) {
-    const std::string line = timeOfDay + (speaker == Speaker::me ? "  me: " : "  peer: ") + visibleUtf8;
+    const char *const who = speaker == Speaker::me ? "  me: " : speaker == Speaker::peer ? "  peer: " : "  check: ";
+    const std::string line = timeOfDay + who + visibleUtf8;
     return system::wideFromUtf8(line.data(), static_cast<int>(line.size()));
 }
 
@@ -85,8 +86,11 @@ void Conversation::append(const std::deque<std::wstring> &entries) {
     }
 
     if (following) {
-        const auto end = static_cast<WPARAM>(::GetWindowTextLengthW(edit_));
-        ::SendMessageW(edit_, EM_SETSEL, end, static_cast<LPARAM>(end));
+        // The caret to the start of the last line: the view follows it down,
+        // and back to the left edge, where a long line would take it to its end.
+        const auto lastLine = ::SendMessageW(edit_, EM_GETLINECOUNT, 0, 0) - 1;
+        const auto start = static_cast<WPARAM>(::SendMessageW(edit_, EM_LINEINDEX, lastLine, 0));
+        ::SendMessageW(edit_, EM_SETSEL, start, static_cast<LPARAM>(start));
         ::SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
     } else {
         const auto moved = [&](DWORD at) {

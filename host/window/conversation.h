@@ -12,10 +12,13 @@
 
 namespace parlino::host {
 
-enum class Speaker { me, peer };
+// Who says a line: this side, the other side, or the window's link check.
+enum class Speaker { me, peer, check };
 
-// One line of the conversation: "14:02:11  me: hello". `visibleUtf8` has
-// been through visibleText, so that it holds no line break or control.
+// One line of the conversation: "14:02:11  me: hello", "14:02:11  check:
+// heard: 20 probes ...". `visibleUtf8` has been through visibleText, so
+// that it holds no line break or control: no peer's line can pass for the
+// check's.
 std::wstring conversationEntry(const std::string &timeOfDay, Speaker speaker, const std::string &visibleUtf8);
 // The window's own line where lines that came too fast were left out:
 // "14:02:11  (1234 lines came too fast to show)". No peer's line can read

@@ -6,6 +6,8 @@ namespace {
 // The boxes of the action running; null between actions. Only the window's
 // thread runs actions, and the hook is that thread's alone.
 std::vector<std::wstring> *boxesSeen = nullptr;
+// The window to disable when a box shows; null once it is disabled.
+HWND disableWhenABoxShows = nullptr;
 
 // A message box's text is the static control MessageBox gives the
 // identifier 0xFFFF.
@@ -42,6 +44,10 @@ LRESULT CALLBACK noteActivatedBox(int code, WPARAM wParam, LPARAM lParam) {
         if (std::wstring(className) == L"#32770") {
             const HWND text = ::GetDlgItem(activated, messageBoxTextId);
             const auto seen = text != nullptr ? oneLine(windowText(text)) : std::wstring();
+            if (disableWhenABoxShows != nullptr) {
+                ::EnableWindow(disableWhenABoxShows, FALSE);
+                disableWhenABoxShows = nullptr;
+            }
             if (!seen.empty() && (boxesSeen->empty() || boxesSeen->back() != seen))
                 boxesSeen->push_back(seen);
         }
@@ -52,13 +58,19 @@ LRESULT CALLBACK noteActivatedBox(int code, WPARAM wParam, LPARAM lParam) {
 // For the length of an action: the window disabled and the boxes noted.
 class BoxWatch {
   public:
-    BoxWatch(HWND window, std::vector<std::wstring> &boxes)
+    enum class Disable { atOnce, whenABoxShows };
+    BoxWatch(HWND window, std::vector<std::wstring> &boxes, Disable disable)
         : window_(window), hook_(::SetWindowsHookExW(WH_CBT, noteActivatedBox, nullptr, ::GetCurrentThreadId())) {
         boxesSeen = &boxes;
-        ::EnableWindow(window_, FALSE);
+        if (disable == Disable::atOnce)
+            ::EnableWindow(window_, FALSE);
+        else
+            disableWhenABoxShows = window_;
     }
     ~BoxWatch() {
-        ::EnableWindow(window_, TRUE);
+        if (disableWhenABoxShows == nullptr)
+            ::EnableWindow(window_, TRUE);
+        disableWhenABoxShows = nullptr;
         if (hook_ != nullptr)
             ::UnhookWindowsHookEx(hook_);
         boxesSeen = nullptr;
@@ -71,13 +83,11 @@ class BoxWatch {
     HHOOK hook_;
 };
 
-} // namespace
-
-std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action) {
+std::wstring runWatchingBoxes(HWND window, const std::function<void()> &action, BoxWatch::Disable disable) {
     std::vector<std::wstring> boxes;
     const HWND focused = ::GetFocus();
     {
-        const BoxWatch watch(window, boxes);
+        const BoxWatch watch(window, boxes, disable);
         action();
     }
     // A box that closes gives the activation to another program's window
@@ -90,6 +100,16 @@ std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action)
     for (const auto &text : boxes)
         texts += (texts.empty() ? L"" : L" ") + text;
     return texts;
+}
+
+} // namespace
+
+std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action) {
+    return runWatchingBoxes(window, action, BoxWatch::Disable::atOnce);
+}
+
+std::wstring runWhileBoxesMayShow(HWND window, const std::function<void()> &action) {
+    return runWatchingBoxes(window, action, BoxWatch::Disable::whenABoxShows);
 }
 
 } // namespace parlino::host

@@ -17,5 +17,10 @@ namespace parlino::host {
 // boxes that showed meanwhile on this thread, in order, their lines joined
 // by spaces; empty when none showed. Focus returns to the control that had it.
 std::wstring runWhileBoxesShow(HWND window, const std::function<void()> &action);
+// The same for an action that runs several times a second and seldom shows
+// a box (a probe of the link check): the window is disabled only once a box
+// shows, so that until then the keyboard and the mouse stay where they are
+// (a window disabled drops both).
+std::wstring runWhileBoxesMayShow(HWND window, const std::function<void()> &action);
 
 } // namespace parlino::host

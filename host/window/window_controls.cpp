@@ -26,7 +26,7 @@ struct Metrics {
     int text = 0;        // a line of text
     int gap = 0;         // between controls
     int labelWidth = 0;  // the labels at the left
-    int buttonWidth = 0; // Open, Close, Send (and a later Check link)
+    int buttonWidth = 0; // Open, Close, Send, Check link
     int peerPortLabelWidth = 0;
 };
 
@@ -62,7 +62,8 @@ Metrics metricsOf(HWND window, HFONT font) {
     metrics.gap = std::max(4, metrics.unit);
     for (const auto *label : {addressesText, portText, peerAddressText, lineText})
         metrics.labelWidth = std::max(metrics.labelWidth, widthOf(drawnText(label)) + metrics.unit);
-    for (const auto *button : {L"Open", L"Close", L"Send", L"Check link"})
+    for (const auto &button : {std::wstring(L"Open"), std::wstring(L"Close"), std::wstring(L"Send"),
+                               drawnText(ChatWindow::checkLinkText), std::wstring(ChatWindow::checkingText)})
         metrics.buttonWidth = std::max(metrics.buttonWidth, widthOf(button) + 4 * metrics.unit);
     metrics.peerPortLabelWidth = widthOf(drawnText(peerPortText)) + metrics.unit;
     ::SelectObject(dc, before);
@@ -115,6 +116,7 @@ void ChatWindow::createControls() {
     ::SendMessageW(add(L"EDIT", L"", field, control::peerAddress, WS_EX_CLIENTEDGE), EM_SETLIMITTEXT, 15, 0);
     add(L"STATIC", peerPortText, SS_LEFT, control::peerPortLabel);
     ::SendMessageW(add(L"EDIT", L"", field | ES_NUMBER, control::peerPort, WS_EX_CLIENTEDGE), EM_SETLIMITTEXT, 5, 0);
+    add(L"BUTTON", checkLinkText, button, control::checkLink);
     add(L"STATIC", L"Co&nversation:", SS_LEFT, control::conversationLabel);
     const HWND conversation =
         add(L"EDIT", L"",
@@ -163,12 +165,12 @@ void ChatWindow::layout() {
     place(control::open, x, y, m.buttonWidth, m.row);
     place(control::close, x + m.buttonWidth + m.gap, y, m.buttonWidth, m.row);
     y += m.row + m.gap;
-    // The peer's row leaves room at its right for a button.
     place(control::peerAddressLabel, m.gap, y + labelDown, m.labelWidth, m.text);
     place(control::peerAddress, fieldX, y, 17 * m.unit, m.row);
     x = fieldX + 17 * m.unit + m.gap;
     place(control::peerPortLabel, x, y + labelDown, m.peerPortLabelWidth, m.text);
     place(control::peerPort, x + m.peerPortLabelWidth, y, 8 * m.unit, m.row);
+    place(control::checkLink, x + m.peerPortLabelWidth + 8 * m.unit + m.gap, y, m.buttonWidth, m.row);
     y += m.row + m.gap;
     place(control::conversationLabel, m.gap, y, right - m.gap, m.text);
     y += m.text + m.gap / 2;
@@ -199,6 +201,8 @@ bool ChatWindow::enterPressed(HWND where) {
             openPort();
     } else if (where == control(control::close)) {
         closePort();
+    } else if (where == control(control::checkLink)) {
+        startCheck();
     } else {
         return false;
     }

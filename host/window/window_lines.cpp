@@ -112,6 +112,12 @@ void ChatWindow::takeReceivedLines() {
                   "ParlinoChat.exe with --charset " +
                   (name == "UTF-8" ? "cp1252" : "UTF-8") + " to read it so.");
     }
+    // The other side checks the link, and its probes show as lines: the
+    // window says what to do with them, once until it checks the link itself.
+    if (received.probe && !check_ && !probeHintGiven_) {
+        probeHintGiven_ = true;
+        setStatus(L"The other side is checking the link: press Check link (Alt+C) to answer it.");
+    }
     if (receiver_->failed())
         setStatus(L"The window can receive no more lines (out of memory): close it and start it "
                   L"again.");

@@ -11,25 +11,38 @@
 #     window answers WM_NULL within 500 ms for 5 s (and as fast with nothing
 #     arriving), keeps a bounded conversation and memory, and closing it
 #     ends the process within a second while lines arrive, freeing the port;
+#   - Check link (Alt+C, after the peer's port in Tab order) against a
+#     Linux parlino check on 127.0.0.1 judges that lines cross both ways, the
+#     peer's check too, with no probe in the conversation and a typed line
+#     sent meanwhile; with nothing on the peer's port it judges that no
+#     program holds it; the button is disabled while the window answers
+#     WM_NULL as fast as ever; closing the window during a check ends it
+#     within a second;
 #   - with its port taken, the module's own message box is on the screen
 #     and its text in the status line;
-#   - two windows chat with each other; one closed just after a line came
+#   - two windows chat with each other, and Check link in both judges that
+#     lines cross both ways, the second pressed as the first one's probes
+#     ask in its status line; one closed just after a line came
 #     ends at once, not after the receive's wait; the next start, from the
 #     ZIP's layout with no arguments, finds the module in ..\lib and
 #     remembers the chat.
 # On failure, a picture of the screen goes to PICTURES/window-failure.png.
 # Usage: window_chat_test.sh PARLINOCHAT.exe DRIVER.exe FREE_UDP_PORTS.exe WINDOWS_RUN WINEPREFIX PICTURES
+#                             PARLINO.exe LINUX_PARLINO
 set -euo pipefail
-chat=$1 driver=$2 free_udp_ports=$3 windows_run=$4 prefix=$5 pictures=$6
+chat=$1 driver=$2 free_udp_ports=$3 windows_run=$4 prefix=$5 pictures=$6 parlino_exe=$7 linux_parlino=$8
 # Controls of the window (host/window/controls.h).
-port_field=103 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114
+port_field=103 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114 check_button=116
 # Inside the emulated machine every wine call costs several times more.
 # Natively a window closes in tens of milliseconds: half a second is loose,
 # and still tells a close that sat out the receive's wait.
+# The window's check waits for the other side's at least 5 s (--check-wait
+# 0), long enough for a Linux parlino to start, but not a parlino.exe in the
+# emulated machine.
 if [[ ${PARLINO_EMULATED:-0} != 0 ]]; then
-    answer_bound=2000 close_bound=4
+    answer_bound=2000 close_bound=4 check_wait=30
 else
-    answer_bound=500 close_bound=0.5
+    answer_bound=500 close_bound=0.5 check_wait=0
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parlino-window-test.XXXXXX")
@@ -70,9 +83,17 @@ wineserver -w 2>/dev/null || true
 "$windows_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
     fail "cannot configure wine's X11 driver in $prefix"
 
-mapfile -t ports < <("$windows_run" "$free_udp_ports" 5 | tr -d '\r')
-((${#ports[@]} == 5)) || fail "no free ports"
-a=${ports[0]} peer=${ports[1]} taken=${ports[2]} b=${ports[3]} c=${ports[4]}
+mapfile -t ports < <("$windows_run" "$free_udp_ports" 7 | tr -d '\r')
+((${#ports[@]} == 7)) || fail "no free ports"
+a=${ports[0]} peer=${ports[1]} taken=${ports[2]} b=${ports[3]} c=${ports[4]} checker=${ports[5]} nobody=${ports[6]}
+# The other side of Check link: a Linux parlino check, or where none runs
+# (not built, or the emulated machine lacks its libraries) a parlino.exe one.
+if "$linux_parlino" --version >/dev/null 2>&1; then
+    peer_check() { "$linux_parlino" check "$@"; }
+else
+    peer_check() { "$windows_run" "$parlino_exe" check "$@"; }
+    echo "no Linux parlino runs here ($linux_parlino): parlino.exe is the other side of Check link"
+fi
 
 drive() {
     echo "--- driver $*" >>"$work/driver.out"
@@ -124,7 +145,7 @@ flood() {
 # ---- A window and socat: lines in, a typed line out, a flood ----
 socat -u "UDP-RECV:$peer,bind=127.0.0.1" "OPEN:$work/peer.bytes,creat,append" &
 pids+=($!)
-start_window first --port "$a" --peer "127.0.0.1:$peer"
+start_window first --port "$a" --peer "127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
 first=$window_pid
 for _ in $(seq 600); do
     port_is_free "$a" || break
@@ -148,13 +169,37 @@ drive window "$a" 60 -- wait-text 'peer: hello from socat' 20 -- wait-text 'peer
     -- answers 2 "$answer_bound"
 cmp -s "$work/peer.bytes" <(printf 'h\303\251llo \343\203\235 w\303\266rldcut') ||
     fail "the peer received $(od -An -c "$work/peer.bytes" | head -c 300), not the typed lines' UTF-8 up to the \"|\""
+# Check link: the other side's check starts once the window's check has
+# its socket toward it, so that no probe comes before the button is pressed
+# (the conversation would rightly show it). Then, with nothing on the peer's
+# port, no program holds it.
+(
+    for _ in $(seq 600); do
+        [[ -n $(ss -Hun "dport = :$checker") ]] && break
+        sleep 0.1
+    done
+    exec > "$work/peer-check.out" 2>&1
+    peer_check --port "$checker" --peer "127.0.0.1:$a" --seconds 1 --wait 60
+) &
+peer_check_pid=$!
+pids+=("$peer_check_pid")
+drive window "$a" 60 -- key alt-p "$peer_port_field" -- type "$checker" -- key alt-p "$peer_port_field" \
+    -- key tab "$check_button" -- key alt-c "$line_field" -- enabled "$check_button" no -- answers 1 "$answer_bound" \
+    -- paste 1 'while checking' -- wait-text 'check: Lines cross both ways' 60 -- enabled "$check_button" yes \
+    -- status-has 'Lines cross both ways' 1 -- wait-text 'me: while checking' 1 \
+    -- key alt-p "$peer_port_field" -- type "$nobody" -- key alt-c "$line_field" -- answers 4 "$answer_bound" \
+    -- wait-text "check: No program holds port $nobody at 127.0.0.1" $((check_wait + 20)) \
+    -- no-text 'parlino check probe'
+wait "$peer_check_pid" || fail "the other side's check of the window's link ended with exit code $?, not 0 (both ways)"
+grep -qE "^heard: [0-9]+ probes? from 127\.0\.0\.1:$a \(windows\)" <(tr -d '\r' <"$work/peer-check.out") ||
+    fail "the other side's check did not hear the window's probes"
 # A flood of 4,000 lines a second, for the 5 s the window is watched and
 # while it closes.
 flood "$a" 4000 &
 flood_pid=$!
 pids+=("$flood_pid")
 drive window "$a" 60 -- wait-text 'peer: flood line' 20 -- answers 5 "$answer_bound" -- lines-at-most 2500 \
-    -- memory-at-most 100 -- close "$close_bound"
+    -- memory-at-most 100 -- key alt-c "$line_field" -- enabled "$check_button" no -- close "$close_bound"
 touch "$work/flood.stop"
 wait "$flood_pid" || true
 read -r sent milliseconds <"$work/flood.sent"
@@ -179,16 +224,20 @@ ended "$taken_pid" || fail "the window whose port was taken still runs"
 kill "$holder"
 
 # ---- Two windows chat; the next start remembers the last chat ----
-start_window b --port "$b" --peer "127.0.0.1:$c"
+start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait"
 b_pid=$window_pid
-start_window c --port "$c" --peer "127.0.0.1:$b"
+start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait"
 c_pid=$window_pid
-# Both ports open before the first line goes. The first window is closed
-# just after a line came, when the receive has begun its wait of about a
-# second again: the window ends that wait, it does not sit it out.
+# Both ports open before the first line goes. Each checks the link with
+# the other, the second told to by the first one's probes. The first window
+# is closed just after a line came, when the receive has begun its wait of
+# about a second again: the window ends that wait, it does not sit it out.
 drive window "$c" 60 -- window "$b" 60 -- type 'hello from b' -- window "$c" 5 -- wait-text 'peer: hello from b' 20 \
     -- type 'and hello from c' -- window "$b" 5 -- wait-text 'peer: and hello from c' 20 \
-    -- window "$c" 5 -- type 'bye' -- window "$b" 5 -- wait-text 'peer: bye' 20 -- close "$close_bound" \
+    -- window "$c" 5 -- key alt-c "$line_field" -- window "$b" 5 -- status-has 'checking the link: press Check link' 5 \
+    -- key alt-c "$line_field" -- wait-text 'check: Lines cross both ways' 20 \
+    -- window "$c" 5 -- wait-text 'check: Lines cross both ways' 20 \
+    -- type 'bye' -- window "$b" 5 -- wait-text 'peer: bye' 20 -- close "$close_bound" \
     -- window "$c" 5 -- close "$close_bound"
 ended "$b_pid" && ended "$c_pid" || fail "a chat window still runs"
 # As unpacked from the ZIP and double-clicked: bin\ParlinoChat.exe with no

@@ -9,6 +9,7 @@
 //                             caption names it) is the one later steps use
 //   window-closed SECONDS     the one chat window whose port is not open
 //   wait-text TEXT SECONDS    the conversation holds TEXT
+//   no-text TEXT              the conversation does not hold TEXT
 //   clean                     the conversation holds no control character
 //                             but its line breaks, and no invisible one
 //   lines-at-most N           the conversation holds at most N lines
@@ -17,6 +18,7 @@
 //                             TEXT (as a paste would), then Enter
 //   key tab|alt-CHAR ID       a key that should move the focus to control ID
 //   field ID TEXT             control ID holds exactly TEXT
+//   enabled ID yes|no         control ID is enabled, or not (within 5 s)
 //   status-has TEXT SECONDS   the status line holds TEXT
 //   box TEXT SECONDS          a visible message box of the module holds TEXT
 //   dismiss                   presses OK on the module's message boxes
@@ -161,6 +163,25 @@ void Driver::runStep(const std::wstring &step) {
             id, number(), [&](const std::wstring &held) { return held.find(text) != std::wstring::npos; },
             "\"" + utf8(text) + "\" did not show");
         say("shown: " + utf8(text));
+    } else if (step == L"no-text") {
+        const auto text = word();
+        const auto held = textOf(child(control::conversation));
+        if (const auto at = held.find(text); at != std::wstring::npos) {
+            const auto lineStart = held.rfind(L'\n', at);
+            const auto start = lineStart == std::wstring::npos ? 0 : lineStart + 1;
+            const auto line = held.substr(start, held.find(L'\r', at) - start);
+            fail("the conversation holds \"" + utf8(text) + "\": " + utf8(line));
+        }
+        say("not shown: " + utf8(text));
+    } else if (step == L"enabled") {
+        const int id = static_cast<int>(number());
+        const bool wanted = word() == L"yes";
+        const double end = nowMilliseconds() + 5000;
+        while ((::IsWindowEnabled(child(id)) != FALSE) != wanted && nowMilliseconds() < end)
+            ::Sleep(20);
+        if ((::IsWindowEnabled(child(id)) != FALSE) != wanted)
+            fail("control " + std::to_string(id) + (wanted ? " is disabled" : " is enabled"));
+        say("control " + std::to_string(id) + (wanted ? " is enabled" : " is disabled"));
     } else if (step == L"clean") {
         for (const wchar_t c : textOf(child(control::conversation)))
             if ((c < 0x20 && c != L'\r' && c != L'\n') || (c >= 0x7F && c <= 0x9F) || (c >= 0x200B && c <= 0x200F) ||
