@@ -178,17 +178,6 @@ void addPeerOption(CLI::App &command, std::string &peerText) {
             ""));
 }
 
-// A whole number of seconds from `least` to 600, in decimal.
-std::optional<int> parseSeconds(const std::string &text, int least) {
-    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0') ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    const int seconds = std::stoi(text);
-    if (seconds < least || seconds > 600)
-        return std::nullopt;
-    return seconds;
-}
-
 void addSecondsOption(CLI::App &command, const std::string &name, std::string &text, int least,
                       const std::string &description) {
     command.add_option(name, text, description)

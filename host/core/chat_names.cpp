@@ -51,6 +51,13 @@ std::optional<std::uint16_t> parsePortNumber(std::string_view text) {
     return static_cast<std::uint16_t>(port);
 }
 
+std::optional<int> parseSeconds(std::string_view text, int least) {
+    unsigned seconds = 0;
+    if (!readDecimal(text, 3, 600, seconds) || static_cast<int>(seconds) < least)
+        return std::nullopt;
+    return static_cast<int>(seconds);
+}
+
 std::optional<PeerAddress> parsePeerHost(std::string_view text) {
     if (auto peer = parsePeerAddress(text))
         return peer;

@@ -33,6 +33,9 @@ bool isDottedIpv4(std::string_view text);
 // A port as a person types it: decimal 1 to 65535, nothing else.
 std::optional<std::uint16_t> parsePortNumber(std::string_view text);
 
+// A link check's seconds as a person types them: decimal `least` to 600.
+std::optional<int> parseSeconds(std::string_view text, int least);
+
 // NAME:PORT or ADDRESS:PORT, NAME a host name (letters, digits, dots and
 // hyphens, starting with a letter: what starts with a digit is an address)
 // that is looked up before the chat starts. The name, when it is

@@ -21,25 +21,6 @@ const char *const windowArgumentsHelp =
     "--check-wait N: how long Check link waits for the check there to answer, 0 to 600 (default 60; at "
     "least 5).";
 
-namespace {
-
-// A whole number of seconds from `least` to 600, in decimal.
-std::optional<std::chrono::seconds> parseSeconds(const std::string &text, int least) {
-    if (text.empty() || text.size() > 3 || (text.size() > 1 && text[0] == '0'))
-        return std::nullopt;
-    int seconds = 0;
-    for (const char digit : text) {
-        if (digit < '0' || digit > '9')
-            return std::nullopt;
-        seconds = seconds * 10 + (digit - '0');
-    }
-    if (seconds < least || seconds > 600)
-        return std::nullopt;
-    return std::chrono::seconds(seconds);
-}
-
-} // namespace
-
 std::vector<std::wstring> commandLineWords() {
     std::vector<std::wstring> words;
     int count = 0;
@@ -90,7 +71,7 @@ bool parseWindowArguments(const std::vector<std::wstring> &words, WindowArgument
                         ": give a whole number of seconds from " + (exchange ? "1" : "0") + " to 600";
                 return false;
             }
-            (exchange ? arguments.checkSeconds : arguments.checkWait) = *seconds;
+            (exchange ? arguments.checkSeconds : arguments.checkWait) = std::chrono::seconds(*seconds);
         } else {
             error = "unknown option " + system::utf8FromWide(name.c_str(), static_cast<int>(name.size()));
             return false;

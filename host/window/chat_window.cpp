@@ -107,7 +107,10 @@ LRESULT ChatWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (const HWND focused = ::GetFocus(); focused != nullptr && ::IsChild(window_, focused))
                 focusBeforeDeactivation_ = focused;
         } else if (focusBeforeDeactivation_ != nullptr && ::IsChild(window_, focusBeforeDeactivation_)) {
-            ::SetFocus(focusBeforeDeactivation_);
+            // A control disabled meanwhile (Check link, once its click has
+            // started the check) cannot take it: lines are typed instead.
+            ::SetFocus(::IsWindowEnabled(focusBeforeDeactivation_) ? focusBeforeDeactivation_
+                                                                    : control(control::line));
         }
         return 0;
     case WM_NEXTDLGCTL:

@@ -94,7 +94,8 @@ std::wstring runWatchingBoxes(HWND window, const std::function<void()> &action, 
     // while this one is disabled: take it back.
     if (!boxes.empty())
         ::SetForegroundWindow(window);
-    if (focused != nullptr && ::IsWindow(focused))
+    // Not to a control the action disabled, which cannot take it.
+    if (focused != nullptr && ::IsWindow(focused) && ::IsWindowEnabled(focused))
         ::SetFocus(focused);
     std::wstring texts;
     for (const auto &text : boxes)

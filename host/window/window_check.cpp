@@ -75,6 +75,11 @@ void ChatWindow::startCheck() {
 void ChatWindow::continueCheck() {
     if (busy_ || !check_)
         return;
+    // The click that started the check may leave the keyboard on the button
+    // it disabled, when the window's activation came back after it: lines
+    // are typed meanwhile, so the keyboard goes there.
+    if (const HWND button = control(control::checkLink); ::GetFocus() == button)
+        moveKeyboardTo(control::line);
     // Kept while the module's box of a failed send may show: whatever the
     // window does meanwhile, the check lives until the probe is sent.
     const auto check = check_;

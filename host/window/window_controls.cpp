@@ -223,10 +223,15 @@ void ChatWindow::moveKeyboardTo(int id) {
 // no dialog box does it itself, as a dialog box would: to a given control,
 // or the next or previous in Tab order, the text of a field selected.
 void ChatWindow::moveKeyboardAsDialogsDo(WPARAM wParam, LPARAM lParam) {
-    const HWND target =
+    HWND target =
         LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam) : ::GetNextDlgTabItem(window_, ::GetFocus(), wParam != 0);
     if (target == nullptr)
         return;
+    // An Alt key may be handled after the click it makes has disabled its
+    // button (Check link, while the check runs): the keyboard then goes
+    // where lines are typed, as when the button is disabled under it.
+    if (!::IsWindowEnabled(target))
+        target = control(control::line);
     ::SetFocus(target);
     if (::SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
         ::SendMessageW(target, EM_SETSEL, 0, -1);

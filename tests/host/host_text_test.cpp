@@ -135,5 +135,12 @@ TEST(PortNumber, IsDecimalOnly) {
         EXPECT_FALSE(parsePortNumber(bad)) << bad;
 }
 
+TEST(Seconds, AreDecimalFromTheLeastTo600) {
+    EXPECT_EQ(parseSeconds("0", 0), 0);
+    EXPECT_EQ(parseSeconds("600", 1), 600);
+    for (const char *bad : {"", "0", "601", "1000", "05", " 5", "5s", "-5", "+5"})
+        EXPECT_FALSE(parseSeconds(bad, 1)) << bad;
+}
+
 } // namespace
 } // namespace parlino::host
