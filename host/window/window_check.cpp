@@ -75,11 +75,6 @@ void ChatWindow::startCheck() {
 void ChatWindow::continueCheck() {
     if (busy_ || !check_)
         return;
-    // The click that started the check may leave the keyboard on the button
-    // it disabled, when the window's activation came back after it: lines
-    // are typed meanwhile, so the keyboard goes there.
-    if (const HWND button = control(control::checkLink); ::GetFocus() == button)
-        moveKeyboardTo(control::line);
     // Kept while the module's box of a failed send may show: whatever the
     // window does meanwhile, the check lives until the probe is sent.
     const auto check = check_;
@@ -120,8 +115,11 @@ void ChatWindow::abandonCheck() {
 
 void ChatWindow::showCheckRunning(bool running) {
     const HWND button = control(control::checkLink);
-    // A disabled control cannot keep the keyboard: it goes where lines are
-    // typed, which they may still be.
+    // The keyboard leaves the button before it is disabled (Windows would
+    // leave it on the disabled button, and every key would be lost): it
+    // goes where lines are typed, which they may still be. A control has
+    // the keyboard only inside the thread's active window, so this one is
+    // active and moveKeyboardTo moves it at once.
     if (running && ::GetFocus() == button)
         moveKeyboardTo(control::line);
     ::SetWindowTextW(button, running ? checkingText : checkLinkText);

@@ -227,9 +227,8 @@ void ChatWindow::moveKeyboardAsDialogsDo(WPARAM wParam, LPARAM lParam) {
         LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam) : ::GetNextDlgTabItem(window_, ::GetFocus(), wParam != 0);
     if (target == nullptr)
         return;
-    // An Alt key may be handled after the click it makes has disabled its
-    // button (Check link, while the check runs): the keyboard then goes
-    // where lines are typed, as when the button is disabled under it.
+    // A disabled control (Check link, while the check runs) would keep the
+    // keyboard and lose every key: it goes where lines are typed instead.
     if (!::IsWindowEnabled(target))
         target = control(control::line);
     ::SetFocus(target);

@@ -16,9 +16,11 @@
 //   type TEXT                 TEXT typed into the focused control, then Enter
 //   paste COUNT TEXT          the focused control's text becomes COUNT times
 //                             TEXT (as a paste would), then Enter
-//   key tab|alt-CHAR ID       a key that should move the focus to control ID
+//   key tab|alt-CHAR ID       a key that should move the focus to control ID,
+//                             which is enabled, once the window has handled it
 //   field ID TEXT             control ID holds exactly TEXT
-//   enabled ID yes|no         control ID is enabled, or not (within 5 s)
+//   enabled ID yes|no         control ID is enabled, or not (within 5 s);
+//                             disabled, it does not have the keyboard
 //   status-has TEXT SECONDS   the status line holds TEXT
 //   box TEXT SECONDS          a visible message box of the module holds TEXT
 //   dismiss                   presses OK on the module's message boxes
@@ -53,6 +55,33 @@ namespace {
 void pressEnter(HWND control) {
     ::PostMessageW(control, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     ::PostMessageW(control, WM_KEYUP, VK_RETURN, 0xC01C0001);
+}
+
+// Until the window's thread has handled what was posted to it before this
+// call, within 10 s. A thread takes its posted messages in the order they
+// came, so a marker posted after them is handled after them: a new length
+// limit for the field of this PC's addresses, which is read-only (the limit
+// only bounds typing), read back and then put back as it was.
+void waitUntilHandled(HWND window) {
+    const HWND field = ::GetDlgItem(window, control::addresses);
+    const auto limitOf = [field] {
+        DWORD_PTR limit = 0;
+        if (::SendMessageTimeoutW(field, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 5000, &limit) == 0)
+            fail("the window does not answer EM_GETLIMITTEXT");
+        return limit;
+    };
+    const DWORD_PTR before = limitOf();
+    const DWORD_PTR marker = before == 1000 ? 1001 : 1000;
+    if (!::PostMessageW(field, EM_SETLIMITTEXT, marker, 0))
+        fail("cannot post to the window");
+    const double end = nowMilliseconds() + 10000;
+    while (limitOf() != marker) {
+        if (nowMilliseconds() > end)
+            fail("the window did not handle the messages posted to it within 10 s");
+        ::Sleep(10);
+    }
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(field, EM_SETLIMITTEXT, before, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
 // One datagram to 127.0.0.1:port.
@@ -181,6 +210,12 @@ void Driver::runStep(const std::wstring &step) {
             ::Sleep(20);
         if ((::IsWindowEnabled(child(id)) != FALSE) != wanted)
             fail("control " + std::to_string(id) + (wanted ? " is disabled" : " is enabled"));
+        // A disabled control that kept the keyboard would lose every key.
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!wanted && ::GetGUIThreadInfo(::GetWindowThreadProcessId(chat(), nullptr), &info) &&
+            info.hwndFocus == child(id))
+            fail("control " + std::to_string(id) + " is disabled and has the keyboard");
         say("control " + std::to_string(id) + (wanted ? " is enabled" : " is disabled"));
     } else if (step == L"clean") {
         for (const wchar_t c : textOf(child(control::conversation)))
@@ -231,12 +266,22 @@ void Driver::runStep(const std::wstring &step) {
         } else {
             fail("unknown key " + utf8(key));
         }
+        // Where the keyboard is once the window has handled the key: a look
+        // before that sees where it was, or where the key's handling passes
+        // it on the way (a button it clicks has the keyboard until the click
+        // is over), which is no answer when the key should leave it there.
+        waitUntilHandled(chat());
         const double end = nowMilliseconds() + 5000;
-        while (focusedControl(chat()) != child(id) && nowMilliseconds() < end)
+        HWND reached = focusedControl(chat());
+        while (reached != child(id) && nowMilliseconds() < end) {
             ::Sleep(20);
-        if (focusedControl(chat()) != child(id))
+            reached = focusedControl(chat());
+        }
+        if (reached != child(id))
             fail(utf8(key) + " did not move the keyboard to control " + std::to_string(id) + " but to " +
-                 std::to_string(::GetDlgCtrlID(focusedControl(chat()))));
+                 std::to_string(::GetDlgCtrlID(reached)));
+        if (!::IsWindowEnabled(reached))
+            fail(utf8(key) + " moved the keyboard to control " + std::to_string(id) + ", which is disabled");
         say(utf8(key) + " moved the keyboard to control " + std::to_string(id));
     } else if (step == L"field") {
         const int id = static_cast<int>(number());
