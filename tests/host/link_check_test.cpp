@@ -239,9 +239,11 @@ TEST(LinkCheckVerdict, EachCauseNamesTheSideTheAddressAndWhatToDo) {
          LinkVerdict::nothingAnswers,
          {"at 198.18.0.99", "198.18.0.1/24 shares a network"}},
         {{"silence from another network", silent, {},
-          [](LinkCheckSettings &s) { s.localAddresses = {local("10.1.2.3", "255.255.0.0")}; }},
+          [](LinkCheckSettings &s) {
+              s.localAddresses = {local("127.0.0.1", "255.0.0.0"), local("10.1.2.3", "255.255.0.0")};
+          }},
          LinkVerdict::nothingAnswers,
-         {"at 198.18.0.2", "10.1.2.3/16", "different networks"}},
+         {"at 198.18.0.2", "(10.1.2.3/16)", "different networks"}},
         {{"no route", silent, {}, nullptr, 0, false, "Network is unreachable"},
          LinkVerdict::cannotSend,
          {"198.18.0.2:40002", "Network is unreachable"}},
@@ -309,16 +311,19 @@ TEST(LinkCheckTallies, EachSideTellsWhatItHeard) {
     const struct {
         Scenario scenario;
         std::string peerHeard, weHeard;
-        std::uint32_t heard, heardOf, newest; // in our last probe, sent before its 53rd arrives
+        // In our last probe, sent at 3 s, before its 53rd arrives; its 52nd
+        // arrived at 2.762 s.
+        std::uint32_t heard, heardOf, newest;
+        std::uint64_t heldMicroseconds;
     } cases[] = {
         {{"it loses our 5th", {.firstNumber = 41, .weLostNumber = 5}},
          "the peer heard: 12 of the 13 it could have (1 lost)",
          "heard: 13 probes from 198.18.0.2:40002 (linux), sent to 198.18.0.1:40001 (none lost)",
-         12, 12, 52},
+         12, 12, 52, 238000},
         {{"we lose its 43rd", {.firstNumber = 41, .lostNumber = 43}},
          "the peer heard: 13 of the 13 it could have (none lost)",
          "heard: 12 probes from 198.18.0.2:40002 (linux), sent to 198.18.0.1:40001 (1 lost)",
-         11, 12, 52},
+         11, 12, 52, 238000},
     };
     for (const auto &row : cases) {
         SCOPED_TRACE(row.scenario.name);
@@ -329,6 +334,7 @@ TEST(LinkCheckTallies, EachSideTellsWhatItHeard) {
         EXPECT_EQ(lastSent.heard, row.heard);
         EXPECT_EQ(lastSent.heardOf, row.heardOf);
         EXPECT_EQ(lastSent.newest, row.newest);
+        EXPECT_EQ(lastSent.heldMicroseconds, row.heldMicroseconds);
     }
 }
 
@@ -351,6 +357,20 @@ TEST(LinkCheckTallies, RoundTripIsTheMedian) {
         }
         EXPECT_THAT(check.report(now + 1s).verdictText, testing::StartsWith(text));
     }
+}
+
+// The port there is held from 2 s after the last "port unreachable": said
+// once, even when a late probe and the next both fall in the quarter second
+// after.
+TEST(LinkCheckNotes, APortHeldIsSaidOnce) {
+    LinkCheck check(baseSettings(), {});
+    const CheckClock::time_point start{};
+    check.nextProbe(start);
+    check.takeAnswer(PeerAnswer::portUnreachable, start + 10ms);
+    EXPECT_EQ(check.takeNotes().size(), 1u); // no program holds it yet
+    for (const auto at : {250ms, 500ms, 750ms, 1000ms, 1250ms, 1500ms, 1750ms, 2015ms, 2250ms, 2500ms})
+        check.nextProbe(start + at);
+    EXPECT_EQ(check.takeNotes().size(), 1u);
 }
 
 TEST(LinkCheckTallies, AStrangerCannotFillTheMemoryWithProbes) {
