@@ -26,10 +26,14 @@ std::string LinkCheck::nextProbe(CheckClock::time_point now) {
     nextProbeAt_ += probeInterval;
     if (nextProbeAt_ <= now)
         nextProbeAt_ = now + probeInterval;
-    if (lastRefusalAt_ && !firstHeardAt_ && !releasedAt_ && now - *lastRefusalAt_ >= portHeldAfter &&
-        now - *lastRefusalAt_ < portHeldAfter + probeInterval)
+    // Said once: a late probe and the next one may both fall in the
+    // quarter second after the port has been quiet long enough.
+    if (lastRefusalAt_ && !firstHeardAt_ && !releasedAt_ && !heldNoted_ &&
+        now - *lastRefusalAt_ >= portHeldAfter && now - *lastRefusalAt_ < portHeldAfter + probeInterval) {
+        heldNoted_ = true;
         note("a program now holds port " + std::to_string(settings_.peer.port) + " at " +
              dottedIpv4(settings_.peer.address));
+    }
 
     Probe probe;
     probe.number = static_cast<std::uint32_t>(sentAt_.size());

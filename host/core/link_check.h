@@ -128,6 +128,7 @@ class LinkCheck {
     std::optional<CheckClock::time_point> lastRefusalAt_;
     CheckClock::duration longestHeld_{}; // the longest time the peer's port was held between refusals
     std::optional<CheckClock::time_point> releasedAt_; // the port was held, then refused again
+    bool heldNoted_ = false; // "a program now holds port" has been said
     std::optional<CheckClock::time_point> ownProbeBackAt_;
     std::string cannotSendReason_;
     std::vector<std::string> notes_;

@@ -6,10 +6,10 @@
 # the other port the verdict is that no program holds it. Probes are never
 # shown as lines of the conversation, a line typed during a check is still
 # sent, and /quit and Ctrl-C end a chat at once during a check, its port
-# closed.
+# closed; Ctrl-C ends a parlino check at once with 130.
 source "$(dirname "$0")/lib.sh"
 
-mapfile -t ports < <("$free_udp_ports" 10)
+mapfile -t ports < <("$free_udp_ports" 12)
 names=(ann bob cid dan eve fay)
 for name in "${names[@]}"; do
     mkfifo "$work/$name.in"
@@ -67,6 +67,16 @@ wait_exit "$eve" 2
 [[ $exit_status -eq 0 ]] || fail "/quit during a check ended the chat with $exit_status, expected 0"
 wait_exit "$fay" 2
 [[ $exit_status -eq 130 ]] || fail "Ctrl-C during a check ended the chat with $exit_status, expected 130"
+# Ctrl-C ends parlino check at once too, with the interrupt's exit code,
+# not the verdict's.
+"$parlino" check --port "${ports[10]}" --peer "127.0.0.1:${ports[11]}" \
+    >"$work/stopped.out" 2>"$work/stopped.err" 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- &
+started_pids+=($!)
+stopped=$!
+wait_for "$work/stopped.out" "waiting up to"
+kill -INT "$stopped"
+wait_exit "$stopped" 3
+[[ $exit_status -eq 130 ]] || fail "Ctrl-C during parlino check ended it with $exit_status, expected 130"
 for name in eve fay; do
     port_var=${name}_port
     [[ $(tail -n 1 "$work/$name.out") == "port ${!port_var} closed" ]] ||

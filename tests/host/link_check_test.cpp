@@ -93,6 +93,7 @@ struct Peer {
     std::uint32_t firstNumber = 1;   // a check that started earlier
     std::uint32_t lostNumber = 0;    // one of its probes that is lost on the way
     std::uint32_t weLostNumber = 0;  // one of ours that it does not hear
+    bool duplicated = false;         // each of its probes arrives twice
 };
 
 struct Scenario {
@@ -117,8 +118,9 @@ LinkCheckSettings baseSettings() {
     return settings;
 }
 
-// Plays the scenario to the check's end; the report then.
-LinkReport play(const Scenario &scenario, CheckClock::time_point *endedAt = nullptr) {
+// Plays the scenario to the check's end; the report then, and the last
+// probe the check sent.
+LinkReport play(const Scenario &scenario, CheckClock::time_point *endedAt = nullptr, Probe *lastSent = nullptr) {
     auto settings = baseSettings();
     if (scenario.adjust)
         scenario.adjust(settings);
@@ -141,6 +143,8 @@ LinkReport play(const Scenario &scenario, CheckClock::time_point *endedAt = null
             }
         const auto ours = check.nextProbe(now);
         const auto number = parseProbe(ours)->number;
+        if (lastSent != nullptr)
+            *lastSent = *parseProbe(ours);
         if (scenario.ownProbesComeBack)
             check.takeLine(ours, now + 1ms);
         if (scenario.peer.hearsUs && number != scenario.peer.weLostNumber) {
@@ -161,8 +165,10 @@ LinkReport play(const Scenario &scenario, CheckClock::time_point *endedAt = null
                 theirs.newest = newestOfOurs;
                 theirs.heldMicroseconds = 4000; // heard ours 4 ms after it left, sends 10 ms after it left
             }
-            if (theirs.number != scenario.peer.lostNumber)
-                EXPECT_TRUE(check.takeLine(probeText(theirs), now + 12ms)); // 2 ms on the way back
+            if (theirs.number != scenario.peer.lostNumber) {
+                for (int copy = 0; copy < (scenario.peer.duplicated ? 2 : 1); ++copy)
+                    EXPECT_TRUE(check.takeLine(probeText(theirs), now + 12ms)); // 2 ms on the way back
+            }
         }
         now = std::min(check.nextProbeAt(), check.endsAt());
     }
@@ -184,6 +190,7 @@ TEST(LinkCheckVerdict, EachCauseNamesTheSideTheAddressAndWhatToDo) {
         {{"clear, one lost each way", {.lostNumber = 3, .weLostNumber = 5}},
          LinkVerdict::bothWays,
          {"2 of 26 lost"}},
+        {{"clear, each of its lines arriving twice", {.duplicated = true}}, LinkVerdict::bothWays, {"none lost"}},
         {{"their firewall", {.hearsUs = false}}, LinkVerdict::peerHearsNothing, {"at 198.18.0.2", "port 40002", "ufw allow 40002/udp"}},
         {{"their Windows firewall", {.hearsUs = false, .platform = "windows"}},
          LinkVerdict::peerHearsNothing,
@@ -199,6 +206,14 @@ TEST(LinkCheckVerdict, EachCauseNamesTheSideTheAddressAndWhatToDo) {
           {}, [](LinkCheckSettings &s) { s.peer = endpoint("203.0.113.5:40002"); }},
          LinkVerdict::addressTranslated,
          {"192.168.1.21:40002", "203.0.113.5:40002", "forward UDP port 40002 to 192.168.1.21"}},
+        {{"a router translating addresses and ports", {.hearsUs = false, .from = "10.0.0.7:50123"},
+          {}, [](LinkCheckSettings &s) { s.peer = endpoint("203.0.113.5:40002"); }},
+         LinkVerdict::addressTranslated,
+         {"10.0.0.7:50123", "forward UDP port 50123 to 10.0.0.7"}},
+        {{"another public address, not a private one", {.hearsUs = false, .from = "172.32.0.5:40002"},
+          {}, [](LinkCheckSettings &s) { s.peer = endpoint("203.0.113.5:40002"); }},
+         LinkVerdict::wrongPeer,
+         {"--peer 172.32.0.5:40002"}},
         {{"both ways through a router", {.from = "192.168.1.21:40002"},
           {}, [](LinkCheckSettings &s) { s.peer = endpoint("203.0.113.5:40002"); }},
          LinkVerdict::bothWays,
@@ -224,9 +239,11 @@ TEST(LinkCheckVerdict, EachCauseNamesTheSideTheAddressAndWhatToDo) {
          LinkVerdict::nothingAnswers,
          {"at 198.18.0.99", "198.18.0.1/24 shares a network"}},
         {{"silence from another network", silent, {},
-          [](LinkCheckSettings &s) { s.localAddresses = {local("10.1.2.3", "255.255.0.0")}; }},
+          [](LinkCheckSettings &s) {
+              s.localAddresses = {local("127.0.0.1", "255.0.0.0"), local("10.1.2.3", "255.255.0.0")};
+          }},
          LinkVerdict::nothingAnswers,
-         {"at 198.18.0.2", "10.1.2.3/16", "different networks"}},
+         {"at 198.18.0.2", "(10.1.2.3/16)", "different networks"}},
         {{"no route", silent, {}, nullptr, 0, false, "Network is unreachable"},
          LinkVerdict::cannotSend,
          {"198.18.0.2:40002", "Network is unreachable"}},
@@ -286,6 +303,74 @@ TEST(LinkCheckTallies, CountsLossesFromTheFirstProbeHeardAndMeasuresRoundTrips) 
     EXPECT_EQ(tallies.roundTripsMs.size(), 11u);
     EXPECT_THAT(report.seen, testing::Contains(AllOf(HasSubstr("heard: 12 probes from 198.18.0.2:40002"),
                                                      HasSubstr("1 lost"))));
+}
+
+// Each side tells its own losses: the peer's line gives its count of ours,
+// ours its; and the probes we send tell the peer what we heard of its.
+TEST(LinkCheckTallies, EachSideTellsWhatItHeard) {
+    const struct {
+        Scenario scenario;
+        std::string peerHeard, weHeard;
+        // In our last probe, sent at 3 s, before its 53rd arrives; its 52nd
+        // arrived at 2.762 s.
+        std::uint32_t heard, heardOf, newest;
+        std::uint64_t heldMicroseconds;
+    } cases[] = {
+        {{"it loses our 5th", {.firstNumber = 41, .weLostNumber = 5}},
+         "the peer heard: 12 of the 13 it could have (1 lost)",
+         "heard: 13 probes from 198.18.0.2:40002 (linux), sent to 198.18.0.1:40001 (none lost)",
+         12, 12, 52, 238000},
+        {{"we lose its 43rd", {.firstNumber = 41, .lostNumber = 43}},
+         "the peer heard: 13 of the 13 it could have (none lost)",
+         "heard: 12 probes from 198.18.0.2:40002 (linux), sent to 198.18.0.1:40001 (1 lost)",
+         11, 12, 52, 238000},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.scenario.name);
+        Probe lastSent;
+        const auto report = play(row.scenario, nullptr, &lastSent);
+        EXPECT_THAT(report.seen, testing::Contains(row.peerHeard));
+        EXPECT_THAT(report.seen, testing::Contains(row.weHeard));
+        EXPECT_EQ(lastSent.heard, row.heard);
+        EXPECT_EQ(lastSent.heardOf, row.heardOf);
+        EXPECT_EQ(lastSent.newest, row.newest);
+        EXPECT_EQ(lastSent.heldMicroseconds, row.heldMicroseconds);
+    }
+}
+
+// The round trip the verdict gives is the median of those measured.
+TEST(LinkCheckTallies, RoundTripIsTheMedian) {
+    const std::pair<std::vector<int>, std::string> cases[] = {
+        {{30, 10, 40}, "Lines cross both ways: 30.0 ms round trip"},
+        {{40, 10, 30, 20}, "Lines cross both ways: 25.0 ms round trip"},
+    };
+    for (const auto &[trips, text] : cases) {
+        auto settings = baseSettings();
+        LinkCheck check(settings, {});
+        CheckClock::time_point now{};
+        for (std::size_t i = 0; i < trips.size(); ++i) {
+            now = CheckClock::time_point{} + std::chrono::seconds(i);
+            check.nextProbe(now);
+            const auto number = static_cast<std::uint32_t>(i + 1);
+            const Probe theirs{number, settings.peer, "linux", settings.self, number, number, number, 0};
+            check.takeLine(probeText(theirs), now + std::chrono::milliseconds(trips[i]));
+        }
+        EXPECT_THAT(check.report(now + 1s).verdictText, testing::StartsWith(text));
+    }
+}
+
+// The port there is held from 2 s after the last "port unreachable": said
+// once, even when a late probe and the next both fall in the quarter second
+// after.
+TEST(LinkCheckNotes, APortHeldIsSaidOnce) {
+    LinkCheck check(baseSettings(), {});
+    const CheckClock::time_point start{};
+    check.nextProbe(start);
+    check.takeAnswer(PeerAnswer::portUnreachable, start + 10ms);
+    EXPECT_EQ(check.takeNotes().size(), 1u); // no program holds it yet
+    for (const auto at : {250ms, 500ms, 750ms, 1000ms, 1250ms, 1500ms, 1750ms, 2015ms, 2250ms, 2500ms})
+        check.nextProbe(start + at);
+    EXPECT_EQ(check.takeNotes().size(), 1u);
 }
 
 TEST(LinkCheckTallies, AStrangerCannotFillTheMemoryWithProbes) {
