@@ -115,8 +115,11 @@ std::string visibleText(std::string_view text, ControlNotation notation) {
         // is kept after a visible character. Anywhere else they hide.
         bool kept = !isInvisible(codePoint) && !isNoncharacter(codePoint);
         if (codePoint == zeroWidthNonJoiner || codePoint == zeroWidthJoiner) {
+            // Only what follows within the text counts: the byte after its
+            // end belongs to something else.
+            const auto rest = text.substr(length);
             std::uint32_t next = 0;
-            kept = afterVisible && readUtf8(text.substr(length), next) != 0 && isVisible(next);
+            kept = afterVisible && !rest.empty() && readUtf8(rest, next) != 0 && isVisible(next);
         } else if (isVariationSelector(codePoint)) {
             kept = afterVisible && !afterSelector;
         }

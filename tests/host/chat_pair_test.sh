@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Two `parlino chat` processes, each typed to through a pipe: lines reach the
-# other side with a time stamp, /quit, the end of input, Ctrl-C and a hang-up
-# each close the port (a hang-up not under nohup), and a port that is taken
-# is refused with the module's message.
+# other side with a time stamp, cut at "|"; a command is a whole line (CR LF
+# too); /quit, the end of input, Ctrl-C and a hang-up each close the port (a
+# hang-up not under nohup), and a port that is taken is refused with the
+# module's message.
 source "$(dirname "$0")/lib.sh"
 
 mapfile -t ports < <("$free_udp_ports" 3)
@@ -49,8 +50,13 @@ stamped "$work/bob.out" $'clear ^[[2J bell ^G del ^? tab\tkept'
 send_hostile_lines "${ports[1]}"
 expect_hostile_lines_shown "$work/bob.out"
 
-printf '/quit\n' >&5
-wait_exit "$ann"
+# A line goes out up to its first "|"; a command is the whole line, and a
+# line ended CR LF (typed on Windows) is one.
+printf 'left|right\n/quit now\n/checking\n/quit\r\n' >&5
+stamped "$work/bob.out" "left"
+stamped "$work/bob.out" "/quit now"
+stamped "$work/bob.out" "/checking"
+wait_exit "$ann" 5
 [[ $exit_status -eq 0 ]] || fail "/quit did not end the chat with exit 0"
 grep -qx "port ${ports[0]} closed" "$work/ann.out" || fail "/quit did not close the port"
 

@@ -112,6 +112,7 @@ TEST(LineToSend, IsCutAtTheBarAndRefusedWhereACharacterHoldsIt) {
         {utf8.get(), "hello", "hello", false, false, false},
         {utf8.get(), "a|b", "a", true, false, false},
         {utf8.get(), "|", "", true, false, false},
+        {utf8.get(), "a|b|c", "a", true, false, false}, // cut at the first bar, not the last
         // ポ is 0x83 0x7C in Shift JIS: the module would send 0x83 alone.
         {cp932.get(), "\xe3\x83\x9d\xe3\x82\xa4\xe3\x83\xb3\xe3\x83\x88", "\x83|\x83\x43\x83\x93\x83\x67", false, true, false},
         {cp932.get(), "\xe3\x82\xa2|x", "\x83\x41", true, false, false},

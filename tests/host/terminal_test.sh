@@ -6,9 +6,11 @@
 # lines arrive, /check's verdict is drawn and no probe, and Ctrl-C ends
 # with 130 at once, sending nothing of the line it abandons, the terminal
 # given back. Under wine the same, through the Windows console. On Linux
-# also: the locale hint, a tab, SIGTERM, a long paste, Ctrl-Z and fg with
-# the editing keys and history after it, Ctrl-\, the keys of xterm and
-# tmux, resizing while typing, wide, combining and tab text, a line a code
+# also: Ctrl-W, Ctrl-A, Ctrl-D and Ctrl-K, a pasted line echoed visibly, the
+# conversation left on the terminal once and whole, PgUp and PgDn, Ctrl-D
+# leaving with 0, the locale hint, a tab, SIGTERM, a long paste, Ctrl-Z and
+# fg with the editing keys and history after it, Ctrl-\, the keys of xterm
+# and tmux, resizing while typing, wide, combining and tab text, a line a code
 # page would cut, TERM=dumb, a long typed line under a flood, and the
 # terminal going away.
 # Arguments: PARLINO FREE_UDP_PORTS EXAMPLES_FOLDER [WINE_RUN]
@@ -135,6 +137,20 @@ keys -l ' Grüße'
 keys Enter
 wait_sent 'half typed café Grüße'
 ! grep -qF 'cleared' "$work/sent" || fail "Ctrl-U did not clear the line: $(cat -A "$work/sent")"
+if [[ -z $wine_run ]]; then
+    # Ctrl-W takes the word before the cursor, Ctrl-A goes home, Ctrl-D
+    # deletes forward on a line with text, Ctrl-K takes the rest.
+    keys -l 'ALPHA bravo charlie'
+    keys C-w C-a C-d Right Right Right Right C-k
+    keys -l '.end'
+    keys Enter
+    wait_sent 'LPHA.end'
+    # What a person pastes is sent as it is, and echoed visibly.
+    keys -l $'rlo \u202e end'
+    keys Enter
+    wait_sent $'rlo \u202e end'
+    wait_on_screen "> rlo <U+202E> end"
+fi
 datagram 'Gr\303\274\303\237e aus K\303\266ln'
 wait_on_screen "< Grüße aus Köln"
 send_hostile_lines "${ports[0]}"
@@ -171,6 +187,19 @@ wait_on_screen "port ${ports[0]} closed"
 expect_terminal_given_back
 sleep 0.2
 ! grep -qF 'abandoned' "$work/sent" || fail "Ctrl-C sent the line it abandoned: $(cat -A "$work/sent")"
+if [[ -z $wine_run ]]; then
+    # The conversation is left on the terminal's own screen as plain lines:
+    # each line once, the last one too, nothing raw.
+    tmux -L "$tmux_socket" capture-pane -p -S - -E - -t chat >"$work/left"
+    [[ $(grep -c '^my address: ' "$work/left") -eq 1 && $(grep -c '< interrupting you$' "$work/left") -eq 1 ]] ||
+        fail "the conversation left on the terminal has lines twice or lost: $(cat "$work/left")"
+    # (The Enter pressed after Ctrl-C may reach the terminal after the chat
+    # gave it back, as an empty line.)
+    grep -v "^ *$" "$work/left" | grep -B1 -xF "port ${ports[0]} closed" | head -1 | grep -qF "< ${hostile_lines[-1]}" ||
+        fail "the last line of the conversation was not left on the terminal: $(cat "$work/left")"
+    grep -qxF "> rlo <U+202E> end" "$work/left" && ! grep -q $'\u202e' "$work/left" ||
+        fail "a typed line was left on the terminal raw: $(cat -A "$work/left" | head -c 2000)"
+fi
 
 # A Windows host's code page on the wire; a typed line of two rows stays
 # whole, once, under a flood of arriving lines that scrolls the screen.
@@ -186,6 +215,17 @@ for i in {10..59}; do datagram "flood $i"; done
 wait_on_screen "< flood 59"
 expect_screen '[[ $(rows_starting "> a long line") -eq 1 ]] && screen | grep -v "^ *$" | tail -4 | head -2 |
     grep -q "< flood 58" && screen | grep -q "< flood 59"' "the flood broke the long typed line or lost lines above it"
+if [[ -z $wine_run ]]; then
+    # PgUp shows earlier lines with a mark that more follow; PgDn goes back
+    # to the end, where arriving lines are shown again.
+    keys PPage
+    wait_on_screen "below: PgDn" 5
+    expect_screen '! screen | grep -q "< flood 59"' "PgUp did not move the conversation back"
+    keys NPage
+    datagram 'after paging'
+    wait_on_screen "< after paging" 5
+    expect_screen '! screen | grep -q "below: PgDn"' "PgDn did not go back to the end of the conversation"
+fi
 keys Enter
 wait_sent "$long"
 # /check against a check on the other port: the verdict on the screen, no
@@ -341,6 +381,15 @@ expect_screen '[[ $(rows_starting "> e"$'"'"'\xcc\x81'"'"') -eq 1 ]]' \
     "combining marks or tabs left stale rows of the typed line"
 keys Enter
 wait_sent "$combining"$'\tx\ty'
+# Ctrl-D on an empty line leaves, as the end of input does.
+rm -f "$work/ended"
+keys C-d
+for ((tenths = 0; tenths < 50; tenths++)); do
+    [[ -s $work/ended ]] && break
+    sleep 0.1
+done
+wait_on_screen "EXIT=" 1
+expect_screen 'screen | grep -v "^ *$" | tail -3 | grep -q "^EXIT=0 "' "Ctrl-D on an empty line did not end the chat with 0"
 
 # A code page whose characters may hold the byte of "|": ポ is 83 7C in
 # CP932, so ポイント is not sent at all (the module would cut it to one

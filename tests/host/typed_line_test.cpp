@@ -55,6 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         Editing{"BackspaceTakesOneCodePoint", {U"e^", Edit::backspace}, U"e", 1},
         Editing{"BackspaceAtStartNothing", {U"ab", Edit::home, Edit::backspace}, U"ab", 0},
         Editing{"WordLeftTwice", {U"one two  three", Edit::wordLeft, Edit::wordLeft}, U"one two  three", 4},
+        Editing{"WordRightStopsAtTheWordsEnd", {U"one two", Edit::home, Edit::wordRight}, U"one two", 3},
         Editing{"WordRightFromStart", {U"one\ttwo", Edit::home, Edit::wordRight, Edit::wordRight}, U"one\ttwo", 7},
         Editing{"DeleteWordBefore", {U"one two  ", Edit::deleteWordBefore}, U"one ", 4},
         Editing{"DeleteToStart", {U"abcd", Edit::left, Edit::deleteToStart}, U"d", 0},

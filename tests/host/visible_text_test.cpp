@@ -2,6 +2,8 @@
 // gets through raw, valid UTF-8 stays itself.
 #include "host/core/visible_text.h"
 
+#include "host/core/utf8.h"
+
 #include <gtest/gtest.h>
 
 namespace parlino::host {
@@ -70,6 +72,35 @@ TEST(VisibleText, WritesControlsAsCodePointsWhenAsked) {
     };
     for (const auto &[text, shown] : cases)
         EXPECT_EQ(visibleText(text, ControlNotation::codePoint), shown) << testing::PrintToString(std::string(text));
+}
+
+// What the typed line is sent as: each length of UTF-8 at both its bounds,
+// written and read back.
+TEST(Utf8, WritesAndReadsEachLengthAtItsBounds) {
+    const std::pair<char32_t, std::string_view> cases[] = {
+        {U'\x7F', "\x7f"},
+        {U'\x80', "\xc2\x80"},
+        {U'\u07FF', "\xdf\xbf"},
+        {U'\u0800', "\xe0\xa0\x80"},
+        {U'\uFFFD', "\xef\xbf\xbd"},
+        {U'\U00010000', "\xf0\x90\x80\x80"},
+        {U'\U0010FFFF', "\xf4\x8f\xbf\xbf"},
+    };
+    for (const auto &[codePoint, bytes] : cases) {
+        EXPECT_EQ(utf8FromUtf32(std::u32string(1, codePoint)), bytes) << static_cast<std::uint32_t>(codePoint);
+        EXPECT_EQ(utf32FromUtf8(bytes), std::u32string(1, codePoint)) << static_cast<std::uint32_t>(codePoint);
+    }
+}
+
+// A text that is part of a longer one is read up to its end and no
+// further, whatever follows it in memory.
+TEST(Utf8, ReadsNothingBeyondTheText) {
+    const std::string_view cutSequence = std::string_view("x\xe6\x97\xa5", 3);
+    EXPECT_EQ(utf32FromUtf8(cutSequence), U"x\uFFFD\uFFFD");
+    EXPECT_EQ(visibleText(cutSequence), "x\\xE6\\x97");
+    EXPECT_FALSE(isUtf8(cutSequence));
+    // A joiner at the end joins nothing, even with a letter after the text.
+    EXPECT_EQ(visibleText(std::string_view("a\xe2\x80\x8d" "b", 4)), "a<U+200D>");
 }
 
 } // namespace
