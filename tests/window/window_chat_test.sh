@@ -3,7 +3,8 @@
 # as a person and a screen reader would (window_driver.exe), with socat as
 # the other side on 127.0.0.1:
 #   - a line from the peer shows in the window's text; ESC and U+202E show
-#     as code points; nothing invisible gets through raw;
+#     as code points; nothing invisible gets through raw; 120 lines at once
+#     (more than one batch) each show once, on a line of their own;
 #   - a line typed into the focused field and Enter reach the peer as the
 #     exact UTF-8 bytes, up to a "|"; a line longer than a datagram is not
 #     sent, and the window says why; Tab and the Alt keys move the keyboard;
@@ -145,7 +146,7 @@ flood() {
 # ---- A window and socat: lines in, a typed line out, a flood ----
 socat -u "UDP-RECV:$peer,bind=127.0.0.1" "OPEN:$work/peer.bytes,creat,append" &
 pids+=($!)
-start_window first --port "$a" --peer "127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
+start_window first --port "$a" --peer="127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
 first=$window_pid
 for _ in $(seq 600); do
     port_is_free "$a" || break
@@ -156,12 +157,18 @@ port_is_free "$a" && fail "the window did not open port $a within 60 s"
 peer_says 'hello from socat'
 peer_says 'esc \033[2J end'
 peer_says 'bidi evil\342\200\256txt.exe end'
+# More lines at once than the window takes in one batch (100 at most):
+# each shows once, none left waiting, none joined to the line before it.
+exec 7>"/dev/udp/127.0.0.1/$a"
+for ((i = 1; i <= 120; i++)); do printf 'burst line %d' "$i" >&7; done
+exec 7>&-
 typed='héllo ポ wörld'
 # A line ends at "|"; one of 65,508 bytes (21,836 times ポ) is more than a
 # datagram carries: the window says so and sends nothing. With nothing
 # arriving, the receive's wait of about a second is never the window's.
-drive window "$a" 60 -- wait-text 'peer: hello from socat' 20 -- wait-text 'peer: esc <U+001B>[2J end' 10 \
-    -- wait-text 'peer: bidi evil<U+202E>txt.exe end' 10 -- clean \
+drive window "$a" 60 -- wait-line 'peer: burst line 120' 20 -- count 'peer: burst line ' 120 \
+    -- wait-line 'peer: hello from socat' 1 -- wait-line 'peer: esc <U+001B>[2J end' 1 \
+    -- wait-line 'peer: bidi evil<U+202E>txt.exe end' 1 -- clean \
     -- type "$typed" -- wait-text "me: $typed" 10 \
     -- key tab "$send_button" -- key alt-l "$port_field" -- key alt-t "$line_field" \
     -- type 'cut|here' -- status-has 'Only the text before "|" was sent' 10 \
