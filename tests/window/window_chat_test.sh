@@ -21,19 +21,19 @@
 #     within a second;
 #   - with its port taken, the module's own message box is on the screen
 #     and its text in the status line;
-#   - two windows chat with each other, and Check link in both judges that
-#     lines cross both ways, the second pressed as the first one's probes
-#     ask in its status line; one closed just after a line came
-#     ends at once, not after the receive's wait; the next start, from the
-#     ZIP's layout with no arguments, finds the module in ..\lib and
-#     remembers the chat.
+#   - two windows chat with each other in cp1252, and Check link in both
+#     judges that lines cross both ways, the second pressed as the first
+#     one's probes ask in its status line; one closed just after a line
+#     came ends at once, not after the receive's wait; the next start, from
+#     the ZIP's layout with no arguments, finds the module in ..\lib and
+#     remembers the chat; Enter opens its port and Close frees it.
 # On failure, a picture of the screen goes to PICTURES/window-failure.png.
 # Usage: window_chat_test.sh PARLINOCHAT.exe DRIVER.exe FREE_UDP_PORTS.exe WINDOWS_RUN WINEPREFIX PICTURES
 #                             PARLINO.exe LINUX_PARLINO
 set -euo pipefail
 chat=$1 driver=$2 free_udp_ports=$3 windows_run=$4 prefix=$5 pictures=$6 parlino_exe=$7 linux_parlino=$8
 # Controls of the window (host/window/controls.h).
-port_field=103 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114 check_button=116
+port_field=103 close_button=105 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114 check_button=116
 # Inside the emulated machine every wine call costs several times more.
 # Natively a window closes in tens of milliseconds: half a second is loose,
 # and still tells a close that sat out the receive's wait.
@@ -231,15 +231,23 @@ ended "$taken_pid" || fail "the window whose port was taken still runs"
 kill "$holder"
 
 # ---- Two windows chat; the next start remembers the last chat ----
-start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait"
+# Both in cp1252: what one sends the other reads, and so does a line of
+# cp1252 bytes from this shell.
+start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait" --charset cp1252
 b_pid=$window_pid
-start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait"
+start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait" --charset cp1252
 c_pid=$window_pid
+for _ in $(seq 600); do
+    port_is_free "$c" || break
+    sleep 0.1
+done
+printf 'caf\351 in cp1252' | socat -u - "UDP:127.0.0.1:$c"
 # Both ports open before the first line goes. Each checks the link with
 # the other, the second told to by the first one's probes. The first window
 # is closed just after a line came, when the receive has begun its wait of
 # about a second again: the window ends that wait, it does not sit it out.
-drive window "$c" 60 -- window "$b" 60 -- type 'hello from b' -- window "$c" 5 -- wait-text 'peer: hello from b' 20 \
+drive window "$c" 60 -- window "$b" 60 -- type 'héllo from b' -- wait-text 'me: héllo from b' 5 \
+    -- window "$c" 5 -- wait-text 'peer: héllo from b' 20 -- wait-text 'peer: café in cp1252' 5 \
     -- type 'and hello from c' -- window "$b" 5 -- wait-text 'peer: and hello from c' 20 \
     -- window "$c" 5 -- key alt-c "$line_field" -- window "$b" 5 -- status-has 'checking the link: press Check link' 5 \
     -- key alt-c "$line_field" -- wait-text 'check: Lines cross both ways' 20 \
@@ -254,7 +262,17 @@ cp "$chat" "$work/unpacked/bin/"
 cp "$(dirname "$chat")/Parlino.dll" "$work/unpacked/lib/"
 program=$work/unpacked/bin/${chat##*/} start_window again
 again_pid=$window_pid
+# Enter in the peer's port, no port being open, opens the remembered one;
+# Close frees it while the window stays.
 drive window-closed 60 -- field "$port_field" "$c" -- field "$peer_address_field" 127.0.0.1 \
-    -- field "$peer_port_field" "$b" -- close 5
+    -- field "$peer_port_field" "$b" -- key alt-p "$peer_port_field" -- paste 1 "$b" -- window "$c" 20
+port_is_free "$c" && fail "port $c is not taken after Enter"
+drive window "$c" 5 -- click "$close_button"
+for _ in $(seq 50); do
+    port_is_free "$c" && break
+    sleep 0.1
+done
+port_is_free "$c" || fail "port $c is still taken 5 s after Close"
+drive window-closed 5 -- close 5
 ended "$again_pid" || fail "the window started without arguments still runs"
 cat "$work/driver.out"
