@@ -3,7 +3,8 @@
 # as a person and a screen reader would (window_driver.exe), with socat as
 # the other side on 127.0.0.1:
 #   - a line from the peer shows in the window's text; ESC and U+202E show
-#     as code points; nothing invisible gets through raw;
+#     as code points; nothing invisible gets through raw; 120 lines at once
+#     (more than one batch) each show once, on a line of their own;
 #   - a line typed into the focused field and Enter reach the peer as the
 #     exact UTF-8 bytes, up to a "|"; a line longer than a datagram is not
 #     sent, and the window says why; Tab and the Alt keys move the keyboard;
@@ -20,19 +21,19 @@
 #     within a second;
 #   - with its port taken, the module's own message box is on the screen
 #     and its text in the status line;
-#   - two windows chat with each other, and Check link in both judges that
-#     lines cross both ways, the second pressed as the first one's probes
-#     ask in its status line; one closed just after a line came
-#     ends at once, not after the receive's wait; the next start, from the
-#     ZIP's layout with no arguments, finds the module in ..\lib and
-#     remembers the chat.
+#   - two windows chat with each other in cp1252, and Check link in both
+#     judges that lines cross both ways, the second pressed as the first
+#     one's probes ask in its status line; one closed just after a line
+#     came ends at once, not after the receive's wait; the next start, from
+#     the ZIP's layout with no arguments, finds the module in ..\lib and
+#     remembers the chat; Enter opens its port and Close frees it.
 # On failure, a picture of the screen goes to PICTURES/window-failure.png.
 # Usage: window_chat_test.sh PARLINOCHAT.exe DRIVER.exe FREE_UDP_PORTS.exe WINDOWS_RUN WINEPREFIX PICTURES
 #                             PARLINO.exe LINUX_PARLINO
 set -euo pipefail
 chat=$1 driver=$2 free_udp_ports=$3 windows_run=$4 prefix=$5 pictures=$6 parlino_exe=$7 linux_parlino=$8
 # Controls of the window (host/window/controls.h).
-port_field=103 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114 check_button=116
+port_field=103 close_button=105 peer_address_field=107 peer_port_field=109 line_field=113 send_button=114 check_button=116
 # Inside the emulated machine every wine call costs several times more.
 # Natively a window closes in tens of milliseconds: half a second is loose,
 # and still tells a close that sat out the receive's wait.
@@ -145,7 +146,7 @@ flood() {
 # ---- A window and socat: lines in, a typed line out, a flood ----
 socat -u "UDP-RECV:$peer,bind=127.0.0.1" "OPEN:$work/peer.bytes,creat,append" &
 pids+=($!)
-start_window first --port "$a" --peer "127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
+start_window first --port "$a" --peer="127.0.0.1:$peer" --check-seconds 2 --check-wait "$check_wait"
 first=$window_pid
 for _ in $(seq 600); do
     port_is_free "$a" || break
@@ -156,12 +157,18 @@ port_is_free "$a" && fail "the window did not open port $a within 60 s"
 peer_says 'hello from socat'
 peer_says 'esc \033[2J end'
 peer_says 'bidi evil\342\200\256txt.exe end'
+# More lines at once than the window takes in one batch (100 at most):
+# each shows once, none left waiting, none joined to the line before it.
+exec 7>"/dev/udp/127.0.0.1/$a"
+for ((i = 1; i <= 120; i++)); do printf 'burst line %d' "$i" >&7; done
+exec 7>&-
 typed='héllo ポ wörld'
 # A line ends at "|"; one of 65,508 bytes (21,836 times ポ) is more than a
 # datagram carries: the window says so and sends nothing. With nothing
 # arriving, the receive's wait of about a second is never the window's.
-drive window "$a" 60 -- wait-text 'peer: hello from socat' 20 -- wait-text 'peer: esc <U+001B>[2J end' 10 \
-    -- wait-text 'peer: bidi evil<U+202E>txt.exe end' 10 -- clean \
+drive window "$a" 60 -- wait-line 'peer: burst line 120' 20 -- count 'peer: burst line ' 120 \
+    -- wait-line 'peer: hello from socat' 1 -- wait-line 'peer: esc <U+001B>[2J end' 1 \
+    -- wait-line 'peer: bidi evil<U+202E>txt.exe end' 1 -- clean \
     -- type "$typed" -- wait-text "me: $typed" 10 \
     -- key tab "$send_button" -- key alt-l "$port_field" -- key alt-t "$line_field" \
     -- type 'cut|here' -- status-has 'Only the text before "|" was sent' 10 \
@@ -224,15 +231,23 @@ ended "$taken_pid" || fail "the window whose port was taken still runs"
 kill "$holder"
 
 # ---- Two windows chat; the next start remembers the last chat ----
-start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait"
+# Both in cp1252: what one sends the other reads, and so does a line of
+# cp1252 bytes from this shell.
+start_window b --port "$b" --peer "127.0.0.1:$c" --check-seconds 1 --check-wait "$check_wait" --charset cp1252
 b_pid=$window_pid
-start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait"
+start_window c --port "$c" --peer "127.0.0.1:$b" --check-seconds 1 --check-wait "$check_wait" --charset cp1252
 c_pid=$window_pid
+for _ in $(seq 600); do
+    port_is_free "$c" || break
+    sleep 0.1
+done
+printf 'caf\351 in cp1252' | socat -u - "UDP:127.0.0.1:$c"
 # Both ports open before the first line goes. Each checks the link with
 # the other, the second told to by the first one's probes. The first window
 # is closed just after a line came, when the receive has begun its wait of
 # about a second again: the window ends that wait, it does not sit it out.
-drive window "$c" 60 -- window "$b" 60 -- type 'hello from b' -- window "$c" 5 -- wait-text 'peer: hello from b' 20 \
+drive window "$c" 60 -- window "$b" 60 -- type 'héllo from b' -- wait-text 'me: héllo from b' 5 \
+    -- window "$c" 5 -- wait-text 'peer: héllo from b' 20 -- wait-text 'peer: café in cp1252' 5 \
     -- type 'and hello from c' -- window "$b" 5 -- wait-text 'peer: and hello from c' 20 \
     -- window "$c" 5 -- key alt-c "$line_field" -- window "$b" 5 -- status-has 'checking the link: press Check link' 5 \
     -- key alt-c "$line_field" -- wait-text 'check: Lines cross both ways' 20 \
@@ -247,7 +262,17 @@ cp "$chat" "$work/unpacked/bin/"
 cp "$(dirname "$chat")/Parlino.dll" "$work/unpacked/lib/"
 program=$work/unpacked/bin/${chat##*/} start_window again
 again_pid=$window_pid
+# Enter in the peer's port, no port being open, opens the remembered one;
+# Close frees it while the window stays.
 drive window-closed 60 -- field "$port_field" "$c" -- field "$peer_address_field" 127.0.0.1 \
-    -- field "$peer_port_field" "$b" -- close 5
+    -- field "$peer_port_field" "$b" -- key alt-p "$peer_port_field" -- paste 1 "$b" -- window "$c" 20
+port_is_free "$c" && fail "port $c is not taken after Enter"
+drive window "$c" 5 -- click "$close_button"
+for _ in $(seq 50); do
+    port_is_free "$c" && break
+    sleep 0.1
+done
+port_is_free "$c" || fail "port $c is still taken 5 s after Close"
+drive window-closed 5 -- close 5
 ended "$again_pid" || fail "the window started without arguments still runs"
 cat "$work/driver.out"

@@ -9,15 +9,21 @@
 //                             caption names it) is the one later steps use
 //   window-closed SECONDS     the one chat window whose port is not open
 //   wait-text TEXT SECONDS    the conversation holds TEXT
+//   wait-line TEXT SECONDS    a line of the conversation ends with TEXT
+//                             (no other line joined to it)
 //   no-text TEXT              the conversation does not hold TEXT
+//   count TEXT N              exactly N lines of the conversation hold TEXT
 //   clean                     the conversation holds no control character
-//                             but its line breaks, and no invisible one
+//                             but its line breaks, and no invisible one;
+//                             each line begins with a time, "14:02:11  "
 //   lines-at-most N           the conversation holds at most N lines
 //   type TEXT                 TEXT typed into the focused control, then Enter
 //   paste COUNT TEXT          the focused control's text becomes COUNT times
 //                             TEXT (as a paste would), then Enter
 //   key tab|alt-CHAR ID       a key that should move the focus to control ID,
 //                             which is enabled, once the window has handled it
+//   click ID                  button ID clicked, once the window has
+//                             handled the click
 //   field ID TEXT             control ID holds exactly TEXT
 //   enabled ID yes|no         control ID is enabled, or not (within 5 s);
 //                             disabled, it does not have the keyboard
@@ -95,6 +101,29 @@ void sendLine(unsigned short port, const std::string &line) {
         static_cast<int>(line.size()))
         fail("cannot send to port " + std::to_string(port));
     ::closesocket(sender);
+}
+
+// The lines of a multi-line edit control's text.
+std::vector<std::wstring> linesOf(const std::wstring &text) {
+    std::vector<std::wstring> lines;
+    std::size_t start = 0;
+    for (auto end = text.find(L"\r\n"); end != std::wstring::npos; end = text.find(L"\r\n", start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+// "14:02:11  " at the start.
+bool startsWithTime(const std::wstring &line) {
+    if (line.size() < 10 || line.compare(8, 2, L"  ") != 0 || line[2] != L':' || line[5] != L':')
+        return false;
+    for (const int at : {0, 1, 3, 4, 6, 7})
+        if (line[at] < L'0' || line[at] > L'9')
+            return false;
+    return true;
 }
 
 class Driver {
@@ -192,6 +221,33 @@ void Driver::runStep(const std::wstring &step) {
             id, number(), [&](const std::wstring &held) { return held.find(text) != std::wstring::npos; },
             "\"" + utf8(text) + "\" did not show");
         say("shown: " + utf8(text));
+    } else if (step == L"wait-line") {
+        const auto text = word();
+        waitFor(
+            control::conversation, number(),
+            [&](const std::wstring &held) {
+                for (auto at = held.find(text); at != std::wstring::npos; at = held.find(text, at + 1))
+                    if (at + text.size() == held.size() || held[at + text.size()] == L'\r')
+                        return true;
+                return false;
+            },
+            "no line ends with \"" + utf8(text) + "\"");
+        say("a line ends with: " + utf8(text));
+    } else if (step == L"count") {
+        const auto text = word();
+        const auto wanted = static_cast<std::size_t>(number());
+        std::size_t found = 0;
+        for (const auto &line : linesOf(textOf(child(control::conversation))))
+            found += line.find(text) != std::wstring::npos;
+        if (found != wanted)
+            fail(std::to_string(found) + " lines of the conversation hold \"" + utf8(text) + "\", not " +
+                 std::to_string(wanted));
+        say(std::to_string(found) + " lines hold \"" + utf8(text) + "\"");
+    } else if (step == L"click") {
+        const int id = static_cast<int>(number());
+        ::PostMessageW(child(id), BM_CLICK, 0, 0);
+        waitUntilHandled(chat());
+        say("clicked control " + std::to_string(id));
     } else if (step == L"no-text") {
         const auto text = word();
         const auto held = textOf(child(control::conversation));
@@ -223,7 +279,11 @@ void Driver::runStep(const std::wstring &step) {
                 (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029)
                 fail("the conversation holds the character U+" + std::to_string(static_cast<unsigned>(c)) +
                      " (decimal) raw");
-        say("the conversation holds no control or invisible character");
+        // Each line is one entry, which begins with the time it came.
+        for (const auto &line : linesOf(textOf(child(control::conversation))))
+            if (!startsWithTime(line))
+                fail("a line of the conversation does not begin with a time: \"" + utf8(line) + "\"");
+        say("the conversation holds no control or invisible character, and each line begins with a time");
     } else if (step == L"lines-at-most") {
         const auto most = static_cast<std::size_t>(number());
         const auto text = textOf(child(control::conversation));
