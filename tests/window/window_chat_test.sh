@@ -159,8 +159,16 @@ peer_says 'esc \033[2J end'
 peer_says 'bidi evil\342\200\256txt.exe end'
 # More lines at once than the window takes in one batch (100 at most):
 # each shows once, none left waiting, none joined to the line before it.
+# Here the system queues all 120 for the port; the emulated machine's queues
+# about 30, and its wine takes them slowly, so there they come 20 a second:
+# every line still arrives, and the check is each shown once.
+pause=0
+[[ -n ${PARLINO_EMULATED:-} ]] && pause=0.05
 exec 7>"/dev/udp/127.0.0.1/$a"
-for ((i = 1; i <= 120; i++)); do printf 'burst line %d' "$i" >&7; done
+for ((i = 1; i <= 120; i++)); do
+    printf 'burst line %d' "$i" >&7
+    [[ $pause == 0 ]] || sleep "$pause"
+done
 exec 7>&-
 typed='héllo ポ wörld'
 # A line ends at "|"; one of 65,508 bytes (21,836 times ポ) is more than a
